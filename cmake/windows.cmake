@@ -1,0 +1,21 @@
+# prelaunch.exe: PE32, Windows GUI subsystem 4.0, nothing but Windows' own DLLs.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+if(MSVC)
+  set(LAUNCHER_COMPILE_OPTIONS /W4 /WX /GR- /EHs-c- /D_HAS_EXCEPTIONS=0)
+  set(LAUNCHER_LINK_OPTIONS /SUBSYSTEM:WINDOWS,4.00)
+else()
+  set(LAUNCHER_COMPILE_OPTIONS ${STRICT_WARNINGS} -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
+  set(LAUNCHER_LINK_OPTIONS -static -static-libgcc -static-libstdc++ -mwindows
+      -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+      -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -s)
+endif()
+
+add_executable(prelaunch WIN32 ${LAUNCHER_SOURCES} ${CMAKE_SOURCE_DIR}/resources/prelaunch.rc)
+target_include_directories(prelaunch PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(prelaunch PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
+target_link_options(prelaunch PRIVATE ${LAUNCHER_LINK_OPTIONS})
+target_link_libraries(prelaunch PRIVATE winmm version)
+
+add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/fixtures ${CMAKE_BINARY_DIR}/fixtures)
+add_subdirectory(${CMAKE_SOURCE_DIR}/examples ${CMAKE_BINARY_DIR}/examples)

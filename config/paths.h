@@ -1,0 +1,27 @@
+// Path rules shared by every subsystem: Split, Join and the three ways a
+// configured value is resolved against the home directory.
+#pragma once
+
+#include <cstddef>
+
+constexpr size_t kPathCapacity = 260;       // 259 characters and NUL
+constexpr size_t kDriveCapacity = 3;        // "D:"
+constexpr size_t kPathPieceCapacity = 256;  // a split piece holds 255 characters
+
+// Any output may be null; non-null outputs have the capacities above.
+// Returns 1 when every piece fitted, 0 when one was cut.
+int Split(const char* path, char* drive, char* directory, char* name, char* extension);
+
+// Any input may be null or empty. Returns 1 when the path fitted, 0 when cut.
+int Join(char* out, size_t capacity, const char* drive, const char* directory, const char* name,
+         const char* extension);
+
+// replace: a value without a drive keeps only its name and extension and
+// takes the base folder's drive and directory.
+int ResolveReplace(char* out, size_t capacity, const char* base_folder, const char* value);
+// append: a value without a drive is put after the base folder and closed
+// with a separator; a value with a drive is used as read.
+int ResolveAppend(char* out, size_t capacity, const char* base_folder, const char* value);
+// prefix: a bare file name is written right after the base folder; anything
+// else is used unchanged.
+int ResolvePrefix(char* out, size_t capacity, const char* base_folder, const char* value);

@@ -1,0 +1,101 @@
+#include <cstring>
+
+#include "config/ini.h"
+#include "config/paths.h"
+#include "launch/launch.h"
+#include "launch/thread_slot.h"
+#include "launcher/bounded_text.h"
+#include "launcher/message.h"
+#include "launcher/trace.h"
+
+// 0xFF as the launcher has always asked; newer headers' QS_ALLINPUT adds raw input.
+constexpr DWORD kWakeOnAnyInput = 0xFF;
+constexpr DWORD kQueueInput = WAIT_OBJECT_0 + 1;
+
+static char g_environment[kEnvironmentCapacity];
+
+// Appends one NUL-terminated entry at *used; the block's final NUL is added by the caller.
+static int AppendEntry(char* block, size_t capacity, size_t* used, const char* name,
+                       const char* first, const char* second) {
+  if (*used >= capacity) return 0;
+  if (!FormatText(block + *used, capacity - *used, "%s=%s%s", name, first, second)) return 0;
+  *used += strlen(block + *used) + 1;
+  return 1;
+}
+
+int BuildSlowLoadEnvironment(char* block, size_t capacity, const char* control_folder,
+                             const char* application_directory, const char* temp_folder) {
+  if (capacity < 2) return 0;
+  size_t used = 0;
+  char search_path[2 * kPathCapacity];
+  if (!FormatText(search_path, sizeof search_path, "%s;%s", control_folder, application_directory)) {
+    return 0;
+  }
+  if (!AppendEntry(block, capacity, &used, "Path", search_path, "")) return 0;
+  if (temp_folder != nullptr && temp_folder[0] != '\0' &&
+      !AppendEntry(block, capacity, &used, "Tmp", temp_folder, "")) {
+    return 0;
+  }
+  if (used >= capacity) return 0;
+  block[used] = '\0';
+  return 1;
+}
+
+static int RefuseToStart(const char* command_line) {
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message, "Failed to Create Process %s\n", command_line);
+  ShowMessage(nullptr, message, "WinExecAndWait", kMessageOk);
+  return 0;
+}
+
+int WinExecAndWait(char* command_line, const char* application_directory, int mode) {
+  TraceEvent("WinExec");
+  char working_directory[kPathCapacity];
+  char* environment = nullptr;
+  if (mode == kNormalMode) {
+    if (!CopyText(working_directory, sizeof working_directory, application_directory)) {
+      return RefuseToStart(command_line);
+    }
+  } else {
+    char ocx_path[kPathCapacity] = "";
+    GetIniString("SystemOcx", "OcxPath", ocx_path, sizeof ocx_path, 0);
+    if (!ResolveAppend(working_directory, sizeof working_directory, GetHomeDirectory(), ocx_path)) {
+      return RefuseToStart(command_line);
+    }
+    char temp_folder[kPathCapacity] = "";
+    DWORD temp_length = GetTempPathA(sizeof temp_folder, temp_folder);
+    // A folder that did not fit is reported by its needed length; leave Tmp out then.
+    if (temp_length == 0 || temp_length >= sizeof temp_folder) temp_folder[0] = '\0';
+    if (!BuildSlowLoadEnvironment(g_environment, sizeof g_environment, working_directory,
+                                  application_directory, temp_folder)) {
+      return RefuseToStart(command_line);
+    }
+    environment = g_environment;
+  }
+
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  memset(&process, 0, sizeof process);
+  if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, environment,
+                      working_directory, &startup, &process)) {
+    return RefuseToStart(command_line);
+  }
+
+  for (;;) {
+    TraceEvent("WinExec Process Started");
+    DWORD woke = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, kWakeOnAnyInput);
+    if (woke != kQueueInput) break;
+    StoreSharedThreadId(process.dwThreadId);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  TraceEvent("Process Exited");
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 1;
+}

@@ -1,0 +1,8 @@
+// The shared thread slot: one 32-bit value shared by every launcher started
+// from the same program file, naming the running application's main thread.
+#pragma once
+
+#include "platform/win32.h"
+
+void StoreSharedThreadId(DWORD thread_id);
+DWORD LoadSharedThreadId();

@@ -1,0 +1,71 @@
+// The launcher's entry: one fixed sequence of steps, ending with status 1 at
+// the first step that refuses, or 0 once the application has run.
+#include "config/ini.h"
+#include "config/paths.h"
+#include "launch/launch.h"
+#include "launcher/bounded_text.h"
+#include "launcher/command_line.h"
+#include "launcher/message.h"
+#include "launcher/switches.h"
+#include "launcher/trace.h"
+#include "platform/win32.h"
+
+constexpr DWORD kProgramNameCapacity = 261;
+constexpr int kStop = 1;
+constexpr int kRan = 0;
+
+static char g_command_line[kCommandLineCapacity];
+
+// The application's working directory: its own folder when ProgramName has a
+// drive, otherwise the home directory whatever folder the value names.
+static int ApplicationDirectory(const char* program_name, char* out, size_t capacity) {
+  char drive[kDriveCapacity], directory[kPathPieceCapacity];
+  int fitted = Split(program_name, drive, directory, nullptr, nullptr);
+  if (drive[0] == '\0') {
+    fitted = Split(GetHomeDirectory(), drive, directory, nullptr, nullptr);
+  }
+  fitted &= Join(out, capacity, drive, directory, nullptr, nullptr);
+  return fitted;
+}
+
+static int CouldNotSetDirectory(const char* directory) {
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message, "Could not set cwd to %s", directory);
+  ShowMessage(nullptr, message, "GetPrivateProfileString", kMessageInformation);
+  return kStop;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show) {
+  (void)previous;
+  (void)show;
+  Switches switches = ReadSwitches(arguments);
+  TraceStart(switches.debug);
+
+  if (GetIniFileName(instance) == 0) return kStop;
+
+  char program_name[kProgramNameCapacity];
+  if (GetIniString("Application", "ProgramName", program_name, sizeof program_name, 1) == 0) {
+    return kStop;
+  }
+  char application_directory[kPathCapacity];
+  if (!ApplicationDirectory(program_name, application_directory, sizeof application_directory)) {
+    return CouldNotSetDirectory(application_directory);
+  }
+  if (!SetCurrentDirectoryA(application_directory)) return CouldNotSetDirectory(application_directory);
+
+  HWND splash = nullptr;
+  int core = 1;
+  if (switches.slow_load) core = 0;
+
+  if (BuildCommandLine(g_command_line, sizeof g_command_line, application_directory, program_name,
+                       splash)) {
+    WinExecAndWait(g_command_line, application_directory, core ? kNormalMode : kSlowLoadMode);
+  } else {
+    char message[kMessageCapacity];
+    FormatText(message, sizeof message, "Failed to Create Process %s\n", g_command_line);
+    ShowMessage(nullptr, message, "WinExecAndWait", kMessageOk);
+  }
+
+  TraceStop();
+  return kRan;
+}

@@ -1,0 +1,24 @@
+// The one way the launcher writes text into its fixed buffers: formatting and
+// copying that never pass the buffer's end and say when the text was cut.
+#pragma once
+
+#include <cstddef>
+
+#if defined(__GNUC__)
+#define PRELAUNCH_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define PRELAUNCH_PRINTF(fmt, args)
+#endif
+
+// Each writes at most capacity bytes including the terminating NUL, always
+// terminates (capacity > 0), and returns 1 when the whole text fitted, 0 when
+// it was cut or capacity is 0.
+int FormatText(char* out, size_t capacity, const char* format, ...) PRELAUNCH_PRINTF(3, 4);
+int CopyText(char* out, size_t capacity, const char* text);
+int AppendText(char* out, size_t capacity, const char* text);
+// Copies at most count characters of text.
+int CopyTextPart(char* out, size_t capacity, const char* text, size_t count);
+
+// ASCII letters compared without regard to case, as the launcher's switch
+// words and class names are.
+int EqualsNoCase(const char* a, const char* b);

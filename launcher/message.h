@@ -1,0 +1,15 @@
+// ShowMessage: every message box of the launcher goes through here.
+#pragma once
+
+#include "platform/win32.h"
+
+// Room for every user message the launcher composes.
+constexpr unsigned kMessageCapacity = 360;
+
+// Message box types and answers the launcher uses.
+constexpr UINT kMessageOk = 0x0;
+constexpr UINT kMessageInformation = 0x40;
+constexpr UINT kMessageOkCancel = 0x141;
+constexpr UINT kMessageRetryCancel = 0x145;
+
+int ShowMessage(HWND owner, const char* text, const char* caption, UINT type);

@@ -1,0 +1,29 @@
+#include "launcher/trace.h"
+
+#include "launcher/bounded_text.h"
+#include "platform/win32.h"
+
+static int g_trace_on = 0;
+static DWORD g_trace_start = 0;
+
+void TraceStart(int on) {
+  g_trace_on = on;
+  // Stamped even when off, so elapsed times always count from the start.
+  g_trace_start = timeGetTime();
+  TraceEvent("Application Start");
+}
+
+void TraceEvent(const char* text) {
+  if (!g_trace_on) return;
+  char line[kTraceLineCapacity];
+  LONG elapsed = static_cast<LONG>(timeGetTime() - g_trace_start);
+  FormatText(line, sizeof line, "CurrentTime: %08ld %s\n", static_cast<long>(elapsed), text);
+  OutputDebugStringA(line);
+}
+
+void TraceStop() {
+  TraceEvent("Application Stop");
+  g_trace_on = 0;
+}
+
+int IsTraceOn() { return g_trace_on; }

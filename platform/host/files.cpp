@@ -1,0 +1,172 @@
+// Files, folders, the module's name, the temp folder and the code page.
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/host/sim_internal.h"
+
+namespace sim {
+namespace detail {
+
+static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+static std::vector<std::string> Components(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (char c : path) {
+    if (IsSeparator(c)) {
+      if (!current.empty()) parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) parts.push_back(current);
+  return parts;
+}
+
+std::string FullWindowsPath(const std::string& windows_path) {
+  std::string path = windows_path;
+  std::string drive;
+  if (path.size() >= 2 && path[1] == ':') {
+    drive = path.substr(0, 2);
+    path = path.substr(2);
+    if (path.empty() || !IsSeparator(path[0])) path = "\\" + path;
+  } else {
+    const std::string& cwd = M().current_directory;
+    drive = cwd.substr(0, 2);
+    if (path.empty() || !IsSeparator(path[0])) path = cwd.substr(2) + "\\" + path;
+  }
+  std::vector<std::string> resolved;
+  for (const std::string& part : Components(path)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!resolved.empty()) resolved.pop_back();
+      continue;
+    }
+    resolved.push_back(part);
+  }
+  drive[0] = static_cast<char>(toupper(static_cast<unsigned char>(drive[0])));
+  std::string full = drive;
+  for (const std::string& part : resolved) full += "\\" + part;
+  if (resolved.empty()) full += "\\";
+  return full;
+}
+
+// Windows names ignore case: the host side keeps them in lower case.
+std::string MapPath(const std::string& windows_path) {
+  std::string full = FullWindowsPath(windows_path);
+  std::string host = M().root + "/" + static_cast<char>(tolower(static_cast<unsigned char>(full[0])));
+  for (const std::string& part : Components(full.substr(2))) {
+    std::string lower;
+    for (char c : part) lower += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    host += "/" + lower;
+  }
+  return host;
+}
+
+}  // namespace detail
+
+using detail::M;
+
+std::string HostPath(const std::string& windows_path) { return detail::MapPath(windows_path); }
+
+void WriteFile(const std::string& windows_path, const std::string& content) {
+  std::filesystem::path host = detail::MapPath(windows_path);
+  std::filesystem::create_directories(host.parent_path());
+  std::ofstream(host, std::ios::binary) << content;
+}
+
+void MakeDirectory(const std::string& windows_path) {
+  std::filesystem::create_directories(detail::MapPath(windows_path));
+}
+
+bool FileExists(const std::string& windows_path) {
+  return std::filesystem::is_regular_file(detail::MapPath(windows_path));
+}
+
+std::string CurrentDirectory() { return M().current_directory; }
+
+void SetModuleFileName(const std::string& path) { M().module_file_name = path; }
+
+void SetTempPath(const std::string& path) { M().temp_path = path; }
+
+void SetLeadByteRanges(std::vector<std::pair<BYTE, BYTE>> ranges) { M().lead_bytes = ranges; }
+
+}  // namespace sim
+
+using sim::detail::Enter;
+using sim::detail::M;
+using sim::detail::Number;
+using sim::detail::Text;
+
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR filename, DWORD size) {
+  if (Enter("GetModuleFileNameA", {sim::detail::Hex(reinterpret_cast<uintptr_t>(module)),
+                                   Number(size)})) {
+    return 0;
+  }
+  const std::string& name = M().module_file_name;
+  DWORD count = sim::detail::PutText(filename, size, name);
+  // As on Windows since Vista: a cut name fills the buffer and says so.
+  if (name.size() >= size) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  return count;
+}
+
+HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
+  if (Enter("OpenFile", {Text(path), Number(style)})) return HFILE_ERROR;
+  if (record != nullptr) {
+    memset(record, 0, sizeof *record);
+    record->cBytes = sizeof *record;
+  }
+  if (path == nullptr || !std::filesystem::is_regular_file(sim::detail::MapPath(path))) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    if (record != nullptr) record->nErrCode = ERROR_FILE_NOT_FOUND;
+    return HFILE_ERROR;
+  }
+  if (record != nullptr) {
+    sim::detail::PutText(record->szPathName, sizeof record->szPathName,
+                         sim::detail::FullWindowsPath(path));
+  }
+  // Only existence tests are simulated: no handle stays open.
+  return (style & OF_EXIST) ? 1 : HFILE_ERROR;
+}
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
+  if (Enter("SetCurrentDirectoryA", {Text(path)})) return FALSE;
+  if (path == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::string full = sim::detail::FullWindowsPath(path);
+  // The working directory, with its closing separator, holds at most 259 characters.
+  if (full.size() + (full.back() == '\\' ? 0 : 1) > MAX_PATH - 1) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return FALSE;
+  }
+  if (!std::filesystem::is_directory(sim::detail::MapPath(full))) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  M().current_directory = full;
+  return TRUE;
+}
+
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) {
+  if (Enter("GetTempPathA", {Number(size)})) return 0;
+  const std::string& temp = M().temp_path;
+  if (temp.empty()) return 0;
+  // Too small a buffer gets nothing and learns the size it needs.
+  if (temp.size() + 1 > size) return static_cast<DWORD>(temp.size() + 1);
+  return sim::detail::PutText(buffer, size, temp);
+}
+
+BOOL WINAPI IsDBCSLeadByte(BYTE c) {
+  for (const auto& range : M().lead_bytes) {
+    if (c >= range.first && c <= range.second) return TRUE;
+  }
+  return FALSE;
+}

@@ -1,0 +1,38 @@
+// Message boxes: recorded, answered from the script or by the default button.
+#include "platform/host/sim_internal.h"
+
+using sim::detail::M;
+
+namespace sim {
+void QueueAnswer(int answer) { M().answers.push_back(answer); }
+const std::vector<MessageBoxRecord>& MessageBoxes() { return M().boxes; }
+}  // namespace sim
+
+static int DefaultAnswer(UINT type) {
+  UINT buttons = type & 0xF;
+  bool second_is_default = (type & 0xF00) == MB_DEFBUTTON2;
+  switch (buttons) {
+    case MB_OKCANCEL:
+      return second_is_default ? IDCANCEL : IDOK;
+    case MB_RETRYCANCEL:
+      return second_is_default ? IDCANCEL : IDRETRY;
+    default:
+      return IDOK;
+  }
+}
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (sim::detail::Enter("MessageBoxA", {sim::detail::Hex(reinterpret_cast<uintptr_t>(owner)),
+                                         sim::detail::Text(text), sim::detail::Text(caption),
+                                         sim::detail::Number(type)})) {
+    return 0;
+  }
+  int answer = DefaultAnswer(type);
+  if (!M().answers.empty()) {
+    answer = M().answers.front();
+    M().answers.pop_front();
+  }
+  M().boxes.push_back(
+      sim::MessageBoxRecord{owner, sim::detail::Text(text), sim::detail::Text(caption), type, answer});
+  return answer;
+}

@@ -1,0 +1,80 @@
+// Profile (INI) reads over real files, with Windows' rules: names match
+// without regard to case, blanks around names and values are dropped, a value
+// in matching quotes loses them, and a value is cut to the caller's buffer.
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/host/sim_internal.h"
+
+using sim::detail::Enter;
+using sim::detail::Number;
+using sim::detail::Text;
+
+static std::string Trim(const std::string& text) {
+  size_t begin = text.find_first_not_of(" \t\r");
+  if (begin == std::string::npos) return "";
+  size_t end = text.find_last_not_of(" \t\r");
+  return text.substr(begin, end - begin + 1);
+}
+
+static bool SameName(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i) {
+    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return i == a.size() && b[i] == '\0';
+}
+
+// Finds the value of key in section; false when the file, section or key is absent.
+static bool FindValue(const char* file, const char* section, const char* key, std::string* value) {
+  if (file == nullptr || section == nullptr || key == nullptr) return false;
+  std::ifstream in(sim::detail::MapPath(file), std::ios::binary);
+  if (!in) return false;
+  std::string line;
+  bool in_section = false;
+  while (std::getline(in, line)) {
+    std::string trimmed = Trim(line);
+    if (!trimmed.empty() && trimmed[0] == '[') {
+      size_t close = trimmed.find(']');
+      std::string name = Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      if (in_section) return false;  // only the first section of that name counts
+      in_section = SameName(name, section);
+      continue;
+    }
+    if (!in_section) continue;
+    size_t equals = trimmed.find('=');
+    if (equals == std::string::npos) continue;
+    if (!SameName(Trim(trimmed.substr(0, equals)), key)) continue;
+    std::string found = Trim(trimmed.substr(equals + 1));
+    if (found.size() >= 2 && (found[0] == '"' || found[0] == '\'') && found.back() == found[0]) {
+      found = found.substr(1, found.size() - 2);
+    }
+    *value = found;
+    return true;
+  }
+  return false;
+}
+
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out,
+                                      DWORD size, LPCSTR file) {
+  if (Enter("GetPrivateProfileStringA",
+            {Text(section), Text(key), Text(fallback), Number(size), Text(file)})) {
+    sim::detail::PutText(out, size, "");
+    return 0;
+  }
+  std::string value;
+  if (!FindValue(file, section, key, &value)) value = fallback == nullptr ? "" : fallback;
+  return sim::detail::PutText(out, size, value);
+}
+
+UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file) {
+  if (Enter("GetPrivateProfileIntA", {Text(section), Text(key), Number(fallback), Text(file)})) {
+    return static_cast<UINT>(fallback);
+  }
+  std::string value;
+  if (!FindValue(file, section, key, &value) || value.empty()) return static_cast<UINT>(fallback);
+  // Decimal, with an optional sign; the number ends at the first other character.
+  return static_cast<UINT>(strtol(value.c_str(), nullptr, 10));
+}

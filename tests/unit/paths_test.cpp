@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/paths.h"
+#include "platform/host/sim.h"
+
+namespace {
+
+struct SplitCase {
+  const char* path;
+  const char* drive;
+  const char* directory;
+  const char* name;
+  const char* extension;
+};
+
+class SplitTest : public ::testing::TestWithParam<SplitCase> {
+ protected:
+  void SetUp() override { sim::Reset(); }
+};
+
+TEST_P(SplitTest, GivesDriveDirectoryNameAndExtension) {
+  const SplitCase& c = GetParam();
+  char drive[kDriveCapacity], directory[kPathPieceCapacity];
+  char name[kPathPieceCapacity], extension[kPathPieceCapacity];
+  EXPECT_EQ(1, Split(c.path, drive, directory, name, extension));
+  EXPECT_STREQ(c.drive, drive);
+  EXPECT_STREQ(c.directory, directory);
+  EXPECT_STREQ(c.name, name);
+  EXPECT_STREQ(c.extension, extension);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, SplitTest,
+    ::testing::Values(SplitCase{"D:\\SETUP\\SETUP.EXE", "D:", "\\SETUP\\", "SETUP", ".EXE"},
+                      SplitCase{"D:\\A.B\\FILE", "D:", "\\A.B\\", "FILE", ""},  // dot in the directory
+                      SplitCase{"E:\\AUTORUN.EXE", "E:", "\\", "AUTORUN", ".EXE"},
+                      SplitCase{"GAME.EXE", "", "", "GAME", ".EXE"},
+                      SplitCase{"BIN/GAME.EXE", "", "BIN/", "GAME", ".EXE"},
+                      SplitCase{"E:intro.wav", "E:", "", "intro", ".wav"},
+                      SplitCase{"\\MEDIA\\intro.wav", "", "\\MEDIA\\", "intro", ".wav"},
+                      SplitCase{"C:\\DIR\\", "C:", "\\DIR\\", "", ""},
+                      SplitCase{"archive.tar.gz", "", "", "archive.tar", ".gz"},
+                      SplitCase{"", "", "", "", ""}));
+
+TEST(SplitDoubleByte, TrailBytesAreNeitherSeparatorsNorDots) {
+  sim::Reset();
+  sim::SetLeadByteRanges({{0x81, 0x9F}, {0xE0, 0xFC}});
+  // 0x95 0x5C is one character whose trail byte is the code of a backslash.
+  const char path[] = "C:\\\x95\\DIR\\A\x82.B";
+  char directory[kPathPieceCapacity], name[kPathPieceCapacity], extension[kPathPieceCapacity];
+  Split(path, nullptr, directory, name, extension);
+  EXPECT_STREQ("\\\x95\\DIR\\", directory);
+  EXPECT_STREQ("A\x82.B", name);  // 0x82 0x2E is one character, not a dot
+  EXPECT_STREQ("", extension);
+  char joined[kPathCapacity];
+  // A directory ending in a lead byte whose trail is a backslash still needs a separator.
+  Join(joined, sizeof joined, "C:", "\\\x95\\", "X", nullptr);
+  EXPECT_STREQ("C:\\\x95\\\\X", joined);
+}
+
+TEST(SplitLimits, PiecesAreCutTo255AndSayedSo) {
+  sim::Reset();
+  std::string path = "C:\\" + std::string(300, 'd') + "\\" + std::string(300, 'n') + ".ext";
+  char directory[kPathPieceCapacity], name[kPathPieceCapacity];
+  EXPECT_EQ(0, Split(path.c_str(), nullptr, directory, name, nullptr));
+  EXPECT_EQ(255u, strlen(directory));
+  EXPECT_EQ(255u, strlen(name));
+}
+
+struct JoinCase {
+  const char* drive;
+  const char* directory;
+  const char* name;
+  const char* extension;
+  const char* expected;
+};
+
+class JoinTest : public ::testing::TestWithParam<JoinCase> {
+ protected:
+  void SetUp() override { sim::Reset(); }
+};
+
+TEST_P(JoinTest, PutsThePiecesTogether) {
+  const JoinCase& c = GetParam();
+  char out[kPathCapacity];
+  EXPECT_EQ(1, Join(out, sizeof out, c.drive, c.directory, c.name, c.extension));
+  EXPECT_STREQ(c.expected, out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, JoinTest,
+                         ::testing::Values(JoinCase{"D:", "\\X", "Y", "wav", "D:\\X\\Y.wav"},
+                                           JoinCase{"D:", "\\X", "Y", ".wav", "D:\\X\\Y.wav"},
+                                           JoinCase{"D:", "", "NAME", "", "D:NAME"},
+                                           JoinCase{"D:", "\\X/", "Y", nullptr, "D:\\X/Y"},
+                                           JoinCase{nullptr, "BIN", nullptr, nullptr, "BIN\\"},
+                                           JoinCase{"d", "\\SETUP\\", "SETUP", ".ini",
+                                                    "d:\\SETUP\\SETUP.ini"},
+                                           JoinCase{nullptr, nullptr, nullptr, nullptr, ""}));
+
+TEST(JoinLimits, NeverPassesTheBufferAndSaysItCut) {
+  sim::Reset();
+  char out[16];
+  memset(out, 'x', sizeof out);
+  EXPECT_EQ(0, Join(out, sizeof out, "C:", "\\LONGDIRECTORY", "NAME", ".EXT"));
+  EXPECT_EQ(15u, strlen(out));
+}
+
+struct ResolveCase {
+  const char* value;
+  const char* replace;
+  const char* append;
+  const char* prefix;
+};
+
+class ResolveTest : public ::testing::TestWithParam<ResolveCase> {
+ protected:
+  void SetUp() override { sim::Reset(); }
+};
+
+TEST_P(ResolveTest, EachFormAgainstTheHomeDirectory) {
+  const ResolveCase& c = GetParam();
+  const char* home = "D:\\SETUP\\";
+  char out[kPathCapacity];
+  ResolveReplace(out, sizeof out, home, c.value);
+  EXPECT_STREQ(c.replace, out) << "replace " << c.value;
+  ResolveAppend(out, sizeof out, home, c.value);
+  EXPECT_STREQ(c.append, out) << "append " << c.value;
+  ResolvePrefix(out, sizeof out, home, c.value);
+  EXPECT_STREQ(c.prefix, out) << "prefix " << c.value;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ResolveTest,
+    ::testing::Values(
+        ResolveCase{"intro.wav", "D:\\SETUP\\intro.wav", "D:\\SETUP\\intro.wav\\", "D:\\SETUP\\intro.wav"},
+        ResolveCase{"SOUNDS\\intro.wav", "D:\\SETUP\\intro.wav", "D:\\SETUP\\SOUNDS\\intro.wav\\",
+                    "SOUNDS\\intro.wav"},
+        ResolveCase{"\\MEDIA\\intro.wav", "D:\\SETUP\\intro.wav", "D:\\SETUP\\\\MEDIA\\intro.wav\\",
+                    "\\MEDIA\\intro.wav"},
+        ResolveCase{"E:\\MEDIA\\intro.wav", "E:\\MEDIA\\intro.wav", "E:\\MEDIA\\intro.wav",
+                    "E:\\MEDIA\\intro.wav"},
+        ResolveCase{"E:intro.wav", "E:intro.wav", "E:intro.wav", "E:intro.wav"},
+        ResolveCase{"", "D:\\SETUP\\", "D:\\SETUP\\", "D:\\SETUP\\"},
+        ResolveCase{"CTRL/", "D:\\SETUP\\", "D:\\SETUP\\CTRL/", "CTRL/"},
+        ResolveCase{"C:\\CTRL", "C:\\CTRL", "C:\\CTRL", "C:\\CTRL"}));
+
+TEST(ResolveLimits, AnOverlongResultIsRefusedNotOverrun) {
+  sim::Reset();
+  std::string home = "D:\\" + std::string(250, 'h') + "\\";
+  std::string value = std::string(20, 'v');
+  char out[kPathCapacity];
+  EXPECT_EQ(0, ResolveAppend(out, sizeof out, home.c_str(), value.c_str()));
+  EXPECT_EQ(0, ResolvePrefix(out, sizeof out, home.c_str(), value.c_str()));
+  EXPECT_EQ(1, ResolveReplace(out, sizeof out, home.c_str(), "x.wav"));
+  EXPECT_EQ(0, ResolveReplace(out, sizeof out, home.c_str(), value.c_str()));
+}
+
+}  // namespace
