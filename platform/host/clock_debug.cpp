@@ -16,6 +16,6 @@ DWORD WINAPI timeGetTime(void) {
 }
 
 void WINAPI OutputDebugStringA(LPCSTR text) {
-  sim::detail::Enter("OutputDebugStringA", {sim::detail::Text(text)});
+  sim::detail::Note("OutputDebugStringA", {sim::detail::Text(text)});
   M().debug_output.push_back(sim::detail::Text(text));
 }

@@ -66,25 +66,39 @@ std::string MapPath(const std::string& windows_path) {
   return host;
 }
 
+// Names the host cannot hold (a part over 255 bytes) exist no more than on Windows.
+bool IsFile(const std::string& windows_path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(MapPath(windows_path), error);
+}
+
+bool IsDirectory(const std::string& windows_path) {
+  std::error_code error;
+  return std::filesystem::is_directory(MapPath(windows_path), error);
+}
+
 }  // namespace detail
 
 using detail::M;
 
 std::string HostPath(const std::string& windows_path) { return detail::MapPath(windows_path); }
 
-void WriteFile(const std::string& windows_path, const std::string& content) {
+bool WriteFile(const std::string& windows_path, const std::string& content) {
   std::filesystem::path host = detail::MapPath(windows_path);
-  std::filesystem::create_directories(host.parent_path());
-  std::ofstream(host, std::ios::binary) << content;
+  std::error_code error;
+  std::filesystem::create_directories(host.parent_path(), error);
+  std::ofstream out(host, std::ios::binary);
+  out << content;
+  return static_cast<bool>(out);
 }
 
-void MakeDirectory(const std::string& windows_path) {
-  std::filesystem::create_directories(detail::MapPath(windows_path));
+bool MakeDirectory(const std::string& windows_path) {
+  std::error_code error;
+  std::filesystem::create_directories(detail::MapPath(windows_path), error);
+  return !error;
 }
 
-bool FileExists(const std::string& windows_path) {
-  return std::filesystem::is_regular_file(detail::MapPath(windows_path));
-}
+bool FileExists(const std::string& windows_path) { return detail::IsFile(windows_path); }
 
 std::string CurrentDirectory() { return M().current_directory; }
 
@@ -122,7 +136,7 @@ HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
     memset(record, 0, sizeof *record);
     record->cBytes = sizeof *record;
   }
-  if (path == nullptr || !std::filesystem::is_regular_file(sim::detail::MapPath(path))) {
+  if (path == nullptr || !sim::detail::IsFile(path)) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     if (record != nullptr) record->nErrCode = ERROR_FILE_NOT_FOUND;
     return HFILE_ERROR;
@@ -147,7 +161,7 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return FALSE;
   }
-  if (!std::filesystem::is_directory(sim::detail::MapPath(full))) {
+  if (!sim::detail::IsDirectory(full)) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }

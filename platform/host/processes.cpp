@@ -34,8 +34,7 @@ std::vector<MSG> DispatchedMessages() { return M().dispatched; }
 }  // namespace sim
 
 static bool IsProgramFile(const std::string& path) {
-  if (std::filesystem::is_regular_file(sim::detail::MapPath(path))) return true;
-  return std::filesystem::is_regular_file(sim::detail::MapPath(path + ".exe"));
+  return sim::detail::IsFile(path) || sim::detail::IsFile(path + ".exe");
 }
 
 // The program the system would start for a command line: a quoted first
@@ -85,7 +84,7 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
   record.startup_zeroed = startup_info != nullptr && memcmp(&zeroed, startup_info, sizeof zeroed) == 0;
 
   if (current_directory != nullptr &&
-      !std::filesystem::is_directory(sim::detail::MapPath(current_directory))) {
+      !sim::detail::IsDirectory(current_directory)) {
     SetLastError(kErrorDirectory);
     return FALSE;
   }
@@ -105,7 +104,7 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
-  if (Enter("CloseHandle", {Hex(reinterpret_cast<uintptr_t>(handle))})) return FALSE;
+  sim::detail::Note("CloseHandle", {Hex(reinterpret_cast<uintptr_t>(handle))});
   if (!sim::detail::ReleaseHandle(handle)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -145,7 +144,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
 }
 
 BOOL WINAPI TranslateMessage(const MSG* msg) {
-  Enter("TranslateMessage", {Number(msg->message)});
+  sim::detail::Note("TranslateMessage", {Number(msg->message)});
   return FALSE;
 }
 

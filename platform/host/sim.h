@@ -17,8 +17,8 @@ void Reset();
 // Files. Windows paths (any case, either separator) map into a private host
 // folder; relative paths resolve against the simulated working directory.
 std::string HostPath(const std::string& windows_path);
-void WriteFile(const std::string& windows_path, const std::string& content);
-void MakeDirectory(const std::string& windows_path);
+bool WriteFile(const std::string& windows_path, const std::string& content);
+bool MakeDirectory(const std::string& windows_path);
 bool FileExists(const std::string& windows_path);
 std::string CurrentDirectory();
 

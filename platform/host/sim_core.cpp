@@ -39,6 +39,12 @@ bool Enter(const char* name, std::initializer_list<std::string> args) {
   return true;
 }
 
+void Note(const char* name, std::initializer_list<std::string> args) {
+  Machine& m = M();
+  m.calls.push_back(Call{name, std::vector<std::string>(args)});
+  ++m.call_counts[name];
+}
+
 std::string Text(const char* text) { return text == nullptr ? "(null)" : std::string(text); }
 
 std::string Number(long long value) { return std::to_string(value); }

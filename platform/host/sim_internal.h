@@ -64,6 +64,8 @@ Machine& M();
 
 // Records the call; true when it must fail (the last error is then set).
 bool Enter(const char* name, std::initializer_list<std::string> args);
+// Records a call that cannot fail: giving back a valid handle, debug output.
+void Note(const char* name, std::initializer_list<std::string> args);
 std::string Text(const char* text);
 std::string Number(long long value);
 std::string Hex(uintptr_t value);
@@ -80,6 +82,8 @@ DWORD PutText(char* out, DWORD size, const std::string& text);
 std::string MapPath(const std::string& windows_path);
 // Absolute, normalised Windows path ("C:\A\B"), without a trailing separator.
 std::string FullWindowsPath(const std::string& windows_path);
+bool IsFile(const std::string& windows_path);
+bool IsDirectory(const std::string& windows_path);
 
 }  // namespace detail
 }  // namespace sim

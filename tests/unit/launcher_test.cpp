@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "launch_fixture.h"
+#include "launcher/bounded_text.h"
+#include "launcher/command_line.h"
+#include "launcher/switches.h"
+#include "launcher/trace.h"
+
+namespace {
+
+struct SwitchCase {
+  const char* arguments;
+  int debug;
+  int slow_load;
+};
+
+class SwitchTest : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(SwitchTest, OnlyTheFirstTwoSlashWordsCount) {
+  Switches switches = ReadSwitches(GetParam().arguments);
+  EXPECT_EQ(GetParam().debug, switches.debug) << GetParam().arguments;
+  EXPECT_EQ(GetParam().slow_load, switches.slow_load) << GetParam().arguments;
+}
+
+INSTANTIATE_TEST_SUITE_P(Launcher, SwitchTest,
+                         ::testing::Values(SwitchCase{"/Debug", 1, 0}, SwitchCase{"/debug", 1, 0},
+                                           SwitchCase{"/DEBUG", 1, 0}, SwitchCase{"-Debug", 0, 0},
+                                           SwitchCase{"Debug", 0, 0}, SwitchCase{"", 0, 0},
+                                           SwitchCase{" /Debug", 0, 0},
+                                           SwitchCase{"/Debug/SlowLoad", 0, 0},
+                                           SwitchCase{"/SlowLoad /Debug", 1, 1},
+                                           SwitchCase{"/X /SlowLoad", 0, 1},
+                                           SwitchCase{"/A /B /SlowLoad", 0, 0},
+                                           SwitchCase{"/Debug SlowLoad", 1, 0},
+                                           SwitchCase{"/Debug   /slowload", 1, 1},
+                                           SwitchCase{"/DebugDebugDebugDebugDebugDebugDebugDebug", 0, 0}));
+
+TEST(SwitchLimits, AWordLongerThan31CharactersIsCutNotOverrun) {
+  // 31 characters of the word fit; its 32nd character would have to be a '/'.
+  std::string long_word = "/" + std::string(31, 'x') + "Debug";
+  EXPECT_EQ(0, ReadSwitches(long_word.c_str()).debug);
+  std::string joined = "/" + std::string(31, 'x') + "/Debug";
+  EXPECT_EQ(1, ReadSwitches(joined.c_str()).debug);
+}
+
+struct CommandLineCase {
+  const char* directory;
+  const char* program;
+  uintptr_t splash;
+  const char* expected;
+};
+
+class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(CommandLineTest, ProgramPartBlankAndHandle) {
+  const CommandLineCase& c = GetParam();
+  char out[600];
+  EXPECT_EQ(1, BuildCommandLine(out, sizeof out, c.directory, c.program, reinterpret_cast<HWND>(c.splash)));
+  EXPECT_STREQ(c.expected, out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Launcher, CommandLineTest,
+    ::testing::Values(
+        CommandLineCase{"D:\\SETUP\\", "GAME.EXE", 0, "D:\\SETUP\\GAME.EXE /00000000"},
+        CommandLineCase{"D:\\SETUP\\", "BIN\\GAME.EXE", 0x1a2b, "D:\\SETUP\\BIN\\GAME.EXE /00001a2b"},
+        CommandLineCase{"E:\\APP\\", "E:\\APP\\GAME.EXE", 0xdeadbeef, "E:\\APP\\GAME.EXE /deadbeef"},
+        // A blank anywhere in the program part quotes it.
+        CommandLineCase{"C:\\Program Files\\SETUP\\", "GAME.EXE", 0,
+                        "\"C:\\Program Files\\SETUP\\GAME.EXE\" /00000000"},
+        CommandLineCase{"D:\\SETUP\\", "MY GAME.EXE", 0, "\"D:\\SETUP\\MY GAME.EXE\" /00000000"},
+        CommandLineCase{"C:\\Program Files\\", "E:\\GAME.EXE", 0, "E:\\GAME.EXE /00000000"}));
+
+TEST(CommandLineLimits, ALineThatDoesNotFitIsRefused) {
+  char out[20];
+  EXPECT_EQ(0, BuildCommandLine(out, sizeof out, "D:\\SETUP\\", "GAME.EXE", nullptr));
+  EXPECT_EQ(19u, strlen(out));
+}
+
+class TraceTest : public LaunchTest {};
+
+TEST_F(TraceTest, LinesCarryTheElapsedMillisecondsSinceTheStart) {
+  sim::SetClock(5000);
+  TraceStart(1);
+  sim::SetClock(5042);
+  TraceEvent("Step");
+  sim::SetClock(4999);  // the clock wrapped: printed as a signed number
+  TraceEvent("Back");
+  TraceStop();
+  TraceEvent("After stop");
+  ASSERT_EQ(4u, sim::DebugOutput().size());
+  EXPECT_EQ("CurrentTime: 00000000 Application Start\n", sim::DebugOutput()[0]);
+  EXPECT_EQ("CurrentTime: 00000042 Step\n", sim::DebugOutput()[1]);
+  EXPECT_EQ("CurrentTime: -0000001 Back\n", sim::DebugOutput()[2]);
+  EXPECT_EQ("CurrentTime: -0000001 Application Stop\n", sim::DebugOutput()[3]);
+  EXPECT_EQ(0, IsTraceOn());
+}
+
+TEST_F(TraceTest, OffWritesNothingButStillStampsTheStart) {
+  sim::SetClock(100);
+  TraceStart(0);
+  TraceEvent("quiet");
+  EXPECT_TRUE(sim::DebugOutput().empty());
+  sim::SetClock(350);
+  TraceStart(1);
+  sim::SetClock(400);
+  TraceEvent("loud");
+  EXPECT_EQ("CurrentTime: 00000050 loud\n", sim::DebugOutput().back());
+}
+
+TEST_F(TraceTest, ALongTextIsCutTo359Characters) {
+  TraceStart(1);
+  TraceEvent(std::string(400, 'x').c_str());
+  EXPECT_EQ(359u, sim::DebugOutput().back().size());
+  TraceStop();
+}
+
+TEST(BoundedText, FormatAndCopyReportCutting) {
+  char out[8];
+  EXPECT_EQ(1, FormatText(out, sizeof out, "%s", "1234567"));
+  EXPECT_EQ(0, FormatText(out, sizeof out, "%s", "12345678"));
+  EXPECT_STREQ("1234567", out);
+  EXPECT_EQ(0, CopyText(out, sizeof out, "abcdefghij"));
+  EXPECT_STREQ("abcdefg", out);
+  EXPECT_EQ(1, CopyText(out, sizeof out, "abc"));
+  EXPECT_EQ(1, AppendText(out, sizeof out, "defg"));
+  EXPECT_EQ(0, AppendText(out, sizeof out, "h"));
+  EXPECT_STREQ("abcdefg", out);
+  EXPECT_EQ(0, CopyText(out, 0, "x"));
+  EXPECT_EQ(1, EqualsNoCase("SlowLoad", "sLOWlOAD"));
+  EXPECT_EQ(0, EqualsNoCase("SlowLoad", "SlowLoa"));
+}
+
+}  // namespace

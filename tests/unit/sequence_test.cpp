@@ -1,0 +1,320 @@
+// The start-up sequence as far as it is built: configuration, application
+// directory, command line, launch and wait.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/ini.h"
+#include "launch_fixture.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+class SequenceTest : public LaunchTest {};
+
+TEST_F(SequenceTest, ARelativeProgramNameStartsFromTheHomeDirectory) {
+  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  EXPECT_EQ(0, Run());
+  ASSERT_EQ(1u, sim::Processes().size());
+  const sim::ProcessRecord& process = sim::Processes()[0];
+  EXPECT_EQ("D:\\SETUP\\GAME.EXE /00000000", process.command_line);
+  EXPECT_EQ("D:\\SETUP\\", process.current_directory);
+  EXPECT_EQ("(null)", process.application);
+  EXPECT_FALSE(process.has_environment);
+  EXPECT_EQ(FALSE, process.inherit_handles);
+  EXPECT_EQ(0u, process.creation_flags);
+  EXPECT_EQ(sizeof(STARTUPINFOA), process.startup_size);
+  EXPECT_TRUE(process.startup_zeroed);
+  EXPECT_EQ("D:\\SETUP", sim::CurrentDirectory());
+  EXPECT_EQ(0, sim::OpenHandleCount());
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+TEST_F(SequenceTest, AProgramNameWithADirectoryButNoDriveStillWorksInTheHomeDirectory) {
+  WriteIni("[Application]\nProgramName=BIN\\GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\BIN\\GAME.EXE", "MZ");
+  EXPECT_EQ(0, Run());
+  ASSERT_EQ(1u, sim::Processes().size());
+  EXPECT_EQ("D:\\SETUP\\BIN\\GAME.EXE /00000000", sim::Processes()[0].command_line);
+  EXPECT_EQ("D:\\SETUP\\", sim::Processes()[0].current_directory);
+}
+
+TEST_F(SequenceTest, AProgramNameWithADriveRunsInItsOwnDirectory) {
+  WriteIni("[Application]\nProgramName=E:\\APP\\GAME.EXE\n");
+  sim::WriteFile("E:\\APP\\GAME.EXE", "MZ");
+  EXPECT_EQ(0, Run());
+  ASSERT_EQ(1u, sim::Processes().size());
+  EXPECT_EQ("E:\\APP\\GAME.EXE /00000000", sim::Processes()[0].command_line);
+  EXPECT_EQ("E:\\APP\\", sim::Processes()[0].current_directory);
+}
+
+TEST_F(SequenceTest, AHomeDirectoryWithABlankIsQuotedSoNoShorterPrefixRuns) {
+  sim::SetModuleFileName("C:\\Program Files\\SETUP.EXE");
+  sim::WriteFile("C:\\Program Files\\SETUP\\SETUP.ini", "[Application]\nProgramName=GAME.EXE\n");
+  sim::WriteFile("C:\\Program Files\\SETUP\\GAME.EXE", "MZ");
+  sim::WriteFile("C:\\Program.exe", "MZ");  // the decoy an unquoted line would start
+  EXPECT_EQ(0, Run());
+  ASSERT_EQ(1u, sim::Processes().size());
+  EXPECT_EQ("\"C:\\Program Files\\SETUP\\GAME.EXE\" /00000000", sim::Processes()[0].command_line);
+}
+
+TEST_F(SequenceTest, SlowLoadGivesOnlyPathAndTmpAndTheControlFolder) {
+  WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  sim::MakeDirectory("D:\\SETUP\\FILES\\OCX");
+  sim::SetTempPath("C:\\TEMP\\");
+  EXPECT_EQ(0, Run("/SlowLoad"));
+  ASSERT_EQ(1u, sim::Processes().size());
+  const sim::ProcessRecord& process = sim::Processes()[0];
+  EXPECT_EQ("D:\\SETUP\\FILES\\OCX\\", process.current_directory);
+  EXPECT_THAT(process.environment,
+              ElementsAre("Path=D:\\SETUP\\FILES\\OCX\\;D:\\SETUP\\", "Tmp=C:\\TEMP\\"));
+}
+
+TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
+  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  sim::SetTempPath("");
+  EXPECT_EQ(0, Run("/x /slowload"));
+  ASSERT_EQ(1u, sim::Processes().size());
+  EXPECT_EQ("D:\\SETUP\\", sim::Processes()[0].current_directory);
+  EXPECT_THAT(sim::Processes()[0].environment, ElementsAre("Path=D:\\SETUP\\;D:\\SETUP\\"));
+}
+
+TEST_F(SequenceTest, SlowLoadWithAnOcxPathOnAnotherDriveUsesItAsRead) {
+  WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=C:\\CTRL\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  sim::MakeDirectory("C:\\CTRL");
+  EXPECT_EQ(0, Run("/SlowLoad"));
+  ASSERT_EQ(1u, sim::Processes().size());
+  EXPECT_EQ("C:\\CTRL", sim::Processes()[0].current_directory);
+  EXPECT_EQ("Path=C:\\CTRL;D:\\SETUP\\", sim::Processes()[0].environment[0]);
+}
+
+TEST_F(SequenceTest, DebugTracesTheWholeRunInOrder) {
+  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  sim::ScriptProcess(2);
+  sim::SetClockStep(3);
+  EXPECT_EQ(0, Run("/Debug"));
+  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "WinExec", "WinExec Process Started",
+                                        "WinExec Process Started", "WinExec Process Started",
+                                        "Process Exited", "Application Stop"));
+  for (const std::string& line : sim::DebugOutput()) {
+    EXPECT_TRUE(line.rfind("CurrentTime: 000000", 0) == 0 && line.back() == '\n') << line;
+  }
+}
+
+TEST_F(SequenceTest, WithoutDebugNothingIsTraced) {
+  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  EXPECT_EQ(0, Run("-Debug"));
+  EXPECT_TRUE(sim::DebugOutput().empty());
+}
+
+TEST_F(SequenceTest, TheWaitPumpsEveryQueuedMessageAndPublishesTheThread) {
+  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  sim::ScriptProcess(2, [](int wake) {
+    for (int i = 0; i < wake; ++i) sim::PostQueueMessage(nullptr, 0x400 + static_cast<UINT>(wake), 0, 0);
+  });
+  EXPECT_EQ(0, Run());
+  EXPECT_EQ(3u, sim::DispatchedMessages().size());
+  EXPECT_EQ(3u, sim::CallsTo("TranslateMessage").size());
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+struct RefusalCase {
+  const char* name;
+  const char* ini;  // nullptr: no configuration file
+  const char* caption;
+  const char* text;
+  int status;
+};
+
+class RefusalTest : public LaunchTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(RefusalTest, ShowsItsMessageAndEnds) {
+  const RefusalCase& c = GetParam();
+  if (c.ini != nullptr) WriteIni(c.ini);
+  EXPECT_EQ(c.status, Run());
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ(c.caption, sim::MessageBoxes()[0].caption);
+  EXPECT_EQ(c.text, sim::MessageBoxes()[0].text);
+  EXPECT_EQ(nullptr, sim::MessageBoxes()[0].owner);
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequence, RefusalTest,
+    ::testing::Values(
+        RefusalCase{"NoConfigurationFile", nullptr, "GetIniFileName",
+                    "Failed to find configuration file: D:\\SETUP\\SETUP.ini", 1},
+        RefusalCase{"NoProgramName", "[Application]\nCompanyName=X\n", "GetPrivateProfileString",
+                    "Failed to find label: ProgramName in Section: Application\n INIFile: "
+                    "D:\\SETUP\\SETUP.ini",
+                    1},
+        RefusalCase{"EmptyProgramName", "[Application]\nProgramName=\n", "GetPrivateProfileString",
+                    "Failed to find label: ProgramName in Section: Application\n INIFile: "
+                    "D:\\SETUP\\SETUP.ini",
+                    1},
+        RefusalCase{"MissingDirectory", "[Application]\nProgramName=F:\\NOWHERE\\GAME.EXE\n",
+                    "GetPrivateProfileString", "Could not set cwd to F:\\NOWHERE\\", 1},
+        RefusalCase{"MissingProgram", "[application]\nprogramname=NOGAME.EXE\n", "WinExecAndWait",
+                    "Failed to Create Process D:\\SETUP\\NOGAME.EXE /00000000\n", 0}),
+    [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
+
+TEST_F(SequenceTest, AMessageBoxTypeIsInformationOrPlain) {
+  WriteIni("[Application]\nProgramName=NOGAME.EXE\n");
+  Run();
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ(0u, sim::MessageBoxes()[0].type);
+  sim::Reset();
+  sim::SetModuleFileName("D:\\SETUP.EXE");
+  Run();
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ(0x40u, sim::MessageBoxes()[0].type);
+}
+
+struct HomeCase {
+  const char* module;
+  const char* home;
+  const char* ini;
+};
+
+class HomeTest : public LaunchTest, public ::testing::WithParamInterface<HomeCase> {};
+
+TEST_P(HomeTest, HomeDirectoryAndConfigurationFileFollowTheModuleName) {
+  sim::SetModuleFileName(GetParam().module);
+  sim::WriteFile(GetParam().ini, "");
+  EXPECT_EQ(strlen(GetParam().ini) + 1, GetIniFileName(nullptr));
+  EXPECT_STREQ(GetParam().home, GetHomeDirectory());
+  EXPECT_STREQ(GetParam().ini, GetIniFilePath());
+}
+
+INSTANTIATE_TEST_SUITE_P(Configuration, HomeTest,
+                         ::testing::Values(HomeCase{"C:\\GAMES\\PLAY.EXE", "C:\\GAMES\\PLAY\\",
+                                                    "C:\\GAMES\\PLAY\\PLAY.ini"},
+                                           HomeCase{"E:\\AUTORUN.EXE", "E:\\AUTORUN\\", "E:\\AUTORUN\\AUTORUN.ini"},
+                                           HomeCase{"D:\\Cd\\Setup.Exe", "D:\\Cd\\Setup\\", "D:\\Cd\\Setup\\Setup.ini"},
+                                           HomeCase{"D:\\NOEXT", "D:\\NOEXT\\", "D:\\NOEXT\\NOEXT.ini"}));
+
+TEST_F(SequenceTest, AModuleNameShorterThanThreeCharactersEndsSilently) {
+  sim::SetModuleFileName("AB");
+  EXPECT_EQ(0u, GetIniFileName(nullptr));
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+struct LengthCase {
+  size_t folder_length;  // characters of the launcher's folder name
+  bool found;
+};
+
+class PathLengthTest : public LaunchTest, public ::testing::WithParamInterface<LengthCase> {};
+
+// The configuration path is D:\ + folder + \SETUP\SETUP.ini: 19 characters more.
+TEST_P(PathLengthTest, AConfigurationPathOf260OrMoreIsRefusedSilently) {
+  std::string folder(GetParam().folder_length, 'f');
+  std::string module = "D:\\" + folder + "\\SETUP.EXE";
+  std::string ini = "D:\\" + folder + "\\SETUP\\SETUP.ini";
+  sim::SetModuleFileName(module);
+  sim::WriteFile(ini, "");
+  unsigned result = GetIniFileName(nullptr);
+  if (GetParam().found) {
+    EXPECT_EQ(ini.size() + 1, result);
+  } else {
+    EXPECT_EQ(0u, result);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Configuration, PathLengthTest,
+                         ::testing::Values(LengthCase{230, true}, LengthCase{240, true},
+                                           LengthCase{241, false}, LengthCase{242, false},
+                                           LengthCase{400, false}));
+
+struct ValueCase {
+  size_t value_length;
+  DWORD capacity;
+  DWORD expected;
+};
+
+class ValueLengthTest : public LaunchTest, public ::testing::WithParamInterface<ValueCase> {};
+
+TEST_P(ValueLengthTest, AValueLongerThanItsBufferIsCut) {
+  std::string value(GetParam().value_length, 'v');
+  WriteIni("[Application]\nKey=" + value + "\n");
+  ASSERT_NE(0u, GetIniFileName(nullptr));
+  std::vector<char> out(GetParam().capacity);
+  EXPECT_EQ(GetParam().expected, GetIniString("Application", "Key", out.data(), GetParam().capacity, 1));
+  EXPECT_EQ(GetParam().expected, strlen(out.data()));
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Configuration, ValueLengthTest,
+                         ::testing::Values(ValueCase{259, 260, 259}, ValueCase{260, 260, 259},
+                                           ValueCase{261, 260, 259}, ValueCase{400, 260, 259},
+                                           ValueCase{260, 261, 260}, ValueCase{261, 261, 260},
+                                           ValueCase{400, 261, 260}));
+
+TEST_F(SequenceTest, AFourHundredCharacterProgramNameIsCutAndNeverOverruns) {
+  std::string name = std::string(396, 'g') + ".EXE";
+  WriteIni("[Application]\nProgramName=" + name + "\n");
+  EXPECT_EQ(0, Run());
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ("Failed to Create Process D:\\SETUP\\" + std::string(260, 'g') + " /00000000\n",
+            sim::MessageBoxes()[0].text.substr(0, 360));
+}
+
+TEST_F(SequenceTest, ADriveProgramNameWhoseFolderIsTooLongCannotBecomeTheWorkingDirectory) {
+  std::string folder = "E:\\" + std::string(255, 'd') + "\\";
+  WriteIni("[Application]\nProgramName=" + folder + "G.EXE\n");
+  EXPECT_EQ(1, Run());
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ("GetPrivateProfileString", sim::MessageBoxes()[0].caption);
+  EXPECT_EQ(0u, sim::Processes().size());
+}
+
+struct ListKeyCase {
+  unsigned ordinal;
+  const char* name;
+};
+
+class ListKeyTest : public ::testing::TestWithParam<ListKeyCase> {};
+
+TEST_P(ListKeyTest, OrdinalsAreWrittenInBaseNine) {
+  char name[kListKeyCapacity];
+  ASSERT_EQ(1, ListKeyName(name, sizeof name, "Core", GetParam().ordinal, ""));
+  EXPECT_STREQ(GetParam().name, name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Configuration, ListKeyTest,
+                         ::testing::Values(ListKeyCase{1, "Core1"}, ListKeyCase{8, "Core8"},
+                                           ListKeyCase{9, "Core10"}, ListKeyCase{17, "Core18"},
+                                           ListKeyCase{18, "Core20"}, ListKeyCase{81, "Core100"},
+                                           ListKeyCase{728, "Core888"}));
+
+TEST(ListKeyLimits, TheListEndsAfterItsSevenHundredTwentyEighthEntry) {
+  char name[kListKeyCapacity];
+  EXPECT_EQ(0, ListKeyName(name, sizeof name, "Ocx", 729, ""));
+  EXPECT_EQ(0, ListKeyName(name, sizeof name, "Ocx", 0, ""));
+  EXPECT_EQ(1, ListKeyName(name, sizeof name, "Ocx", 9, "TypeLib"));
+  EXPECT_STREQ("Ocx10TypeLib", name);
+  for (unsigned n = 1; n <= 728; ++n) {
+    ListKeyName(name, sizeof name, "Ocx", n, "");
+    EXPECT_EQ(nullptr, strchr(name, '9')) << n;
+  }
+}
+
+TEST_F(SequenceTest, ProfileReadsIgnoreCaseBlanksAndQuotes) {
+  WriteIni("[ application ]\n  programname = \"GAME.EXE\"  \n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  EXPECT_EQ(0, Run());
+  ASSERT_EQ(1u, sim::Processes().size());
+  EXPECT_EQ("D:\\SETUP\\GAME.EXE /00000000", sim::Processes()[0].command_line);
+}
+
+}  // namespace
