@@ -20,8 +20,11 @@ add_launcher_core(launcher_core_sanitized -fsanitize=address,undefined -fno-omit
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/unit ${CMAKE_BINARY_DIR}/unit)
 
-# The Windows build, made with the cross compiler inside this one.
+# The Windows builds, made with the cross compilers inside this one: the
+# product (32-bit), and the same sources for 64-bit Windows, which Wine runs
+# natively where the machine cannot run 32-bit code without emulation.
 find_program(MINGW_CXX i686-w64-mingw32-g++)
+find_program(MINGW64_CXX x86_64-w64-mingw32-g++)
 if(MINGW_CXX)
   include(ExternalProject)
   set(WIN32_BINARY_DIR ${CMAKE_SOURCE_DIR}/build/win32)
@@ -32,6 +35,16 @@ if(MINGW_CXX)
                -DCMAKE_BUILD_TYPE=MinSizeRel
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
+  if(MINGW64_CXX)
+    set(WIN64_BINARY_DIR ${CMAKE_SOURCE_DIR}/build/win64)
+    ExternalProject_Add(win64
+      SOURCE_DIR ${CMAKE_SOURCE_DIR}
+      BINARY_DIR ${WIN64_BINARY_DIR}
+      CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-x86_64.toolchain.cmake
+                 -DCMAKE_BUILD_TYPE=MinSizeRel
+      INSTALL_COMMAND ""
+      BUILD_ALWAYS ON)
+  endif()
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)
 else()
   message(WARNING "i686-w64-mingw32-g++ not found: the Windows exe and the Wine tests are left out")

@@ -6,8 +6,6 @@
 #include "launcher/bounded_text.h"
 #include "launcher/message.h"
 
-constexpr UINT kExistenceTest = 0x4000;  // OF_EXIST
-
 static char g_home_directory[kPathCapacity];
 static char g_ini_file[kPathCapacity];
 
@@ -36,10 +34,7 @@ unsigned GetIniFileName(HMODULE module) {
   CopyText(g_home_directory, sizeof g_home_directory, home);
   CopyText(g_ini_file, sizeof g_ini_file, ini_file);
 
-  OFSTRUCT record = {};
-  if (OpenFile(g_ini_file, &record, kExistenceTest) != HFILE_ERROR) {
-    return static_cast<unsigned>(strlen(g_ini_file) + 1);
-  }
+  if (FileExists(g_ini_file)) return static_cast<unsigned>(strlen(g_ini_file) + 1);
   char message[kMessageCapacity];
   FormatText(message, sizeof message, "Failed to find configuration file: %s", g_ini_file);
   ShowMessage(nullptr, message, "GetIniFileName", kMessageInformation);

@@ -108,3 +108,20 @@ int ResolvePrefix(char* out, size_t capacity, const char* base_folder, const cha
   fitted &= AppendText(out, capacity, value);
   return fitted;
 }
+
+constexpr UINT kExistenceTest = 0x4000;  // OF_EXIST
+// OpenFile keeps the full path in a 128-byte record and refuses anything
+// longer, while the launcher's paths may hold 259 characters.
+constexpr size_t kOpenFilePathLimit = 128;
+constexpr DWORD kNoAttributes = 0xFFFFFFFF;  // INVALID_FILE_ATTRIBUTES
+constexpr DWORD kDirectoryAttribute = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
+
+int FileExists(const char* path) {
+  if (strlen(path) < kOpenFilePathLimit) {
+    OFSTRUCT record;
+    memset(&record, 0, sizeof record);
+    return OpenFile(path, &record, kExistenceTest) != HFILE_ERROR ? 1 : 0;
+  }
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != kNoAttributes && (attributes & kDirectoryAttribute) == 0 ? 1 : 0;
+}

@@ -25,3 +25,6 @@ int ResolveAppend(char* out, size_t capacity, const char* base_folder, const cha
 // prefix: a bare file name is written right after the base folder; anything
 // else is used unchanged.
 int ResolvePrefix(char* out, size_t capacity, const char* base_folder, const char* value);
+
+// Whether a file (not a folder) exists at path.
+int FileExists(const char* path);

@@ -10,9 +10,11 @@ command -v python3 >/dev/null || need+=(python3)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/gmock/gmock.h ] || need+=(libgmock-dev)
 command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 command -v Xvfb >/dev/null || need+=(xvfb xauth)
 command -v xdpyinfo >/dev/null || need+=(x11-utils)
 dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32:i386)
+dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
 
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"

@@ -136,6 +136,11 @@ HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
     memset(record, 0, sizeof *record);
     record->cBytes = sizeof *record;
   }
+  // The record holds the full path in 128 bytes; longer paths are refused.
+  if (path != nullptr && sim::detail::FullWindowsPath(path).size() >= OFS_MAXPATHNAME) {
+    SetLastError(ERROR_INVALID_DATA);
+    return HFILE_ERROR;
+  }
   if (path == nullptr || !sim::detail::IsFile(path)) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     if (record != nullptr) record->nErrCode = ERROR_FILE_NOT_FOUND;
@@ -147,6 +152,19 @@ HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
   }
   // Only existence tests are simulated: no handle stays open.
   return (style & OF_EXIST) ? 1 : HFILE_ERROR;
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+  if (Enter("GetFileAttributesA", {Text(path)})) return INVALID_FILE_ATTRIBUTES;
+  if (path == nullptr) return INVALID_FILE_ATTRIBUTES;
+  if (strlen(path) >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  if (sim::detail::IsDirectory(path)) return FILE_ATTRIBUTE_DIRECTORY;
+  if (sim::detail::IsFile(path)) return FILE_ATTRIBUTE_ARCHIVE;
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return INVALID_FILE_ATTRIBUTES;
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {

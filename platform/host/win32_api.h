@@ -72,6 +72,11 @@ typedef struct _OFSTRUCT {
   CHAR szPathName[OFS_MAXPATHNAME];
 } OFSTRUCT, *LPOFSTRUCT;
 
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define ERROR_INVALID_DATA 13L
+
 // Message boxes
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
@@ -141,6 +146,7 @@ DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR filename, DWORD size);
 HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style);
+DWORD WINAPI GetFileAttributesA(LPCSTR path);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback,

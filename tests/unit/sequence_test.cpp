@@ -405,3 +405,43 @@ INSTANTIATE_TEST_SUITE_P(Configuration, ModuleLengthTest,
                                            ModuleLengthCase{261, false}, ModuleLengthCase{400, false}));
 
 }  // namespace
+
+namespace {
+
+struct ExistenceCase {
+  size_t ini_length;
+  const char* call;  // the existence test that answers
+};
+
+class ExistenceTest : public LaunchTest, public ::testing::WithParamInterface<ExistenceCase> {};
+
+// The existence test OpenFile offers refuses paths of 128 characters and more;
+// a configuration file with a longer path is still found.
+TEST_P(ExistenceTest, AConfigurationFileIsFoundWhateverItsPathLength) {
+  // D:\ + folder + \S\S.ini
+  std::string folder(GetParam().ini_length - 11, 'f');
+  sim::SetModuleFileName("D:\\" + folder + "\\S.EXE");
+  std::string ini = "D:\\" + folder + "\\S\\S.ini";
+  ASSERT_EQ(GetParam().ini_length, ini.size());
+  sim::WriteFile(ini, "");
+  EXPECT_EQ(ini.size() + 1, GetIniFileName(nullptr));
+  EXPECT_EQ(1u, sim::CallsTo(GetParam().call).size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Configuration, ExistenceTest,
+                         ::testing::Values(ExistenceCase{100, "OpenFile"}, ExistenceCase{127, "OpenFile"},
+                                           ExistenceCase{128, "GetFileAttributesA"},
+                                           ExistenceCase{200, "GetFileAttributesA"},
+                                           ExistenceCase{259, "GetFileAttributesA"}));
+
+TEST_F(SequenceTest, AFolderIsNotAConfigurationFile) {
+  sim::MakeDirectory("D:\\SETUP\\SETUP.ini");
+  EXPECT_EQ(0u, GetIniFileName(nullptr));
+  std::string folder(150, 'f');
+  sim::SetModuleFileName("D:\\" + folder + "\\S.EXE");
+  sim::MakeDirectory("D:\\" + folder + "\\S\\S.ini");
+  EXPECT_EQ(0u, GetIniFileName(nullptr));
+  EXPECT_EQ(2u, sim::MessageBoxes().size());
+}
+
+}  // namespace
