@@ -23,7 +23,7 @@ class LauncherRun(unittest.TestCase):
     ini = "[Application]\nProgramName=GAME.EXE\n"
     write_ini = True
     args = ()
-    probes = {"GAME.EXE": ""}  # where the probe goes (relative to home unless it has a drive) and its cfg
+    probes = {"GAME.EXE": ""}  # where each probe goes, and its cfg
     folders = ()  # made inside home before the run
 
     @classmethod
@@ -39,7 +39,7 @@ class LauncherRun(unittest.TestCase):
         if cls.write_ini:
             cls.scenario.write(f"{parent}{cls.home_name}\\{cls.home_name}.ini", cls.expand(cls.ini))
         for where, cfg in cls.probes.items():
-            exe = harness.to_unix(cls.expand(where)) if ":" in where else harness.to_unix(cls.home + where)
+            exe = cls.probe_path(where)
             exe.parent.mkdir(parents=True, exist_ok=True)
             exe.write_bytes((harness.WIN32_BIN / "probe.exe").read_bytes())
             if cfg:
@@ -50,9 +50,14 @@ class LauncherRun(unittest.TestCase):
     def expand(cls, text):
         return text.replace("<root>", cls.scenario.windows().rstrip("\\")).replace("<home>", cls.home)
 
+    @classmethod
+    def probe_path(cls, where):
+        """A probe's file: where is relative to home unless it starts at <root>."""
+        expanded = cls.expand(where)
+        return harness.to_unix(expanded if ":" in expanded else cls.home + expanded)
+
     def records(self, where="GAME.EXE"):
-        exe = harness.to_unix(self.expand(where)) if ":" in where else harness.to_unix(self.home + where)
-        relative = Path(exe).relative_to(self.scenario.root)
+        relative = Path(self.probe_path(where)).relative_to(self.scenario.root)
         return self.scenario.probe_records(str(relative))
 
     def only_record(self, where="GAME.EXE"):
