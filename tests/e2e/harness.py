@@ -117,29 +117,40 @@ def parse_probe_records(text):
 # --- the session: display, prefix, wineserver ------------------------------------
 
 class Session:
-    """The X display and the Wine environment every run of one test process uses."""
+    """The X display and the Wine environment every run of one test process uses.
+
+    Each new wineserver reinitialises the session (minutes under emulation), so
+    `harness.py prepare` can leave a display and a warm persistent server for all
+    test scripts, recorded in a state file; `harness.py finish` ends them. A test
+    process that finds them uses them and leaves them running."""
 
     def __init__(self):
         self.xvfb = None
         self.env = None
+        self.owns_wine = True
 
-    def start(self):
+    def start(self, detach=False):
         env = dict(os.environ)
         env.update(WINEPREFIX=str(PREFIX), WINEARCH="win32", WINEDLLOVERRIDES="mscoree,mshtml=",
                    WINEDEBUG="-all,warn+debugstr")
-        if not env.get("DISPLAY"):
-            env["DISPLAY"] = self._start_xvfb()
+        shared = _read_shared_session()
+        if shared is not None and not detach:
+            self.owns_wine = False
+            env["DISPLAY"] = shared  # the display Wine's desktop already lives on
+        elif not env.get("DISPLAY"):
+            env["DISPLAY"] = self._start_xvfb(detach)
         self.env = env
         ensure_prefix(env)
         # A persistent server keeps services and the desktop up between runs.
         subprocess.run([WINESERVER, "-p"], env=env, timeout=60, check=False)
         return self
 
-    def _start_xvfb(self):
+    def _start_xvfb(self, detach):
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=detach)
         os.close(write_end)
         with os.fdopen(read_end) as numbers:
             number = numbers.readline().strip()
@@ -147,13 +158,22 @@ class Session:
             raise RuntimeError("Xvfb did not report a display")
         return ":" + number
 
+    def share(self):
+        """Leaves the display and a warm server for later test processes."""
+        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, timeout=RUN_TIMEOUT, check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        xvfb_pid = self.xvfb.pid if self.xvfb is not None else 0
+        _SESSION_FILE.write_text(f"{self.env['DISPLAY']} {xvfb_pid}\n")
+        self.xvfb = None
+        self.env = None
+
     def stop(self):
-        if self.env is not None:
+        if self.env is not None and self.owns_wine:
             # Wine's desktop is tied to the display: end Wine first, and leave no
             # persistent server behind.
             subprocess.run([WINESERVER, "-k"], env=self.env, timeout=60, check=False)
             subprocess.run([WINESERVER, "-w"], env=self.env, timeout=120, check=False)
-            self.env = None
+        self.env = None
         if self.xvfb is not None:
             self.xvfb.terminate()
             try:
@@ -161,6 +181,33 @@ class Session:
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
             self.xvfb = None
+
+
+_SESSION_FILE = Path(str(PREFIX) + ".session")
+
+
+def _read_shared_session():
+    """The shared display (or '' when none was needed), or None without a live shared session."""
+    try:
+        display, pid = _SESSION_FILE.read_text().split()
+        if int(pid):
+            os.kill(int(pid), 0)
+        return display
+    except (OSError, ValueError):
+        return None
+
+
+def finish_shared_session():
+    shared = _read_shared_session()
+    if shared is None:
+        return
+    env = dict(os.environ, WINEPREFIX=str(PREFIX))
+    subprocess.run([WINESERVER, "-k"], env=env, timeout=60, check=False)
+    subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=False)
+    pid = int(_SESSION_FILE.read_text().split()[1])
+    if pid:
+        os.kill(pid, signal.SIGTERM)
+    _SESSION_FILE.unlink()
 
 
 _session = None
@@ -329,8 +376,18 @@ def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT):
 
 
 if __name__ == "__main__":
-    if sys.argv[1:] == ["prepare"]:
-        session()
+    command = sys.argv[1:]
+    if command == ["prepare"]:
+        finish_shared_session()
+        shared = Session()
+        try:
+            shared.start(detach=True)
+            shared.share()
+        finally:
+            shared.stop()
         sys.exit(0)
-    print("usage: harness.py prepare", file=sys.stderr)
+    if command == ["finish"]:
+        finish_shared_session()
+        sys.exit(0)
+    print("usage: harness.py prepare|finish", file=sys.stderr)
     sys.exit(2)
