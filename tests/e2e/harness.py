@@ -342,7 +342,8 @@ def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT):
     answerer = scenario.install("mbanswer.exe", f"_mbanswer{run}.exe")
     started = time.monotonic()
     watcher = subprocess.Popen(
-        [WINE, to_windows(answerer), to_windows(box_log), ",".join(answers), to_windows(stop_file)],
+        [WINE, to_windows(answerer), to_windows(box_log), ",".join(answers), to_windows(stop_file),
+         str(ANSWERER_READY_TIMEOUT + timeout + ANSWERER_STOP_TIMEOUT)],
         env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         _wait_for(lambda: box_log.exists() or watcher.poll() is not None, ANSWERER_READY_TIMEOUT,
