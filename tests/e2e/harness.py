@@ -23,10 +23,16 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
-WIN32_BIN = Path(os.environ.get("PRELAUNCH_WIN32_BIN", REPO / "build" / "win32" / "bin"))
-PREFIX = Path(os.environ.get("PRELAUNCH_WINEPREFIX", REPO / "build" / "wineprefix"))
-WINE = os.environ.get("PRELAUNCH_WINE", "wine")
-WINESERVER = os.environ.get("PRELAUNCH_WINESERVER", "wineserver")
+# win32 runs the product itself; win64 runs the same sources built for 64-bit
+# Windows, which Wine runs natively where 32-bit code would be emulated.
+ARCH = os.environ.get("PRELAUNCH_E2E_ARCH", "win32")
+_BITS = "64" if ARCH == "win64" else ""
+WIN32_BIN = Path(os.environ.get("PRELAUNCH_WIN32_BIN", REPO / "build" / ARCH / "bin"))
+PREFIX = Path(os.environ.get("PRELAUNCH_WINEPREFIX", REPO / "build" / f"wineprefix{_BITS}"))
+WINE = os.environ.get("PRELAUNCH_WINE", "/usr/lib/wine/wine64" if _BITS else "wine")
+WINESERVER = os.environ.get("PRELAUNCH_WINESERVER",
+                            "/usr/lib/wine/wineserver64" if _BITS else "wineserver")
+_QEMU_I386 = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
 DRIVE_C = PREFIX / "drive_c"
 SCENARIO_ROOT = DRIVE_C / "e2e"
 
@@ -131,8 +137,10 @@ class Session:
 
     def start(self, detach=False):
         env = dict(os.environ)
-        env.update(WINEPREFIX=str(PREFIX), WINEARCH="win32", WINEDLLOVERRIDES="mscoree,mshtml=",
+        env.update(WINEPREFIX=str(PREFIX), WINEARCH=ARCH, WINEDLLOVERRIDES="mscoree,mshtml=",
                    WINEDEBUG="-all,warn+debugstr")
+        if _BITS:
+            env.update(WINELOADER=WINE, WINESERVER=WINESERVER)
         shared = _read_shared_session()
         if shared is not None and not detach:
             self.owns_wine = False
@@ -229,6 +237,20 @@ def _prefix_looks_booted():
             and registry.exists() and registry.stat().st_size > 100_000)
 
 
+class _without_emulated_32bit:
+    """A 64-bit prefix sets up its 32-bit half too, which under emulation takes
+    minutes; the 64-bit tests never use it, so emulation is paused for the boot."""
+
+    def __enter__(self):
+        self.paused = bool(_BITS) and _QEMU_I386.exists() and "enabled" in _QEMU_I386.read_text()
+        if self.paused:
+            _QEMU_I386.write_text("0")
+
+    def __exit__(self, *exc):
+        if self.paused:
+            _QEMU_I386.write_text("1")
+
+
 def ensure_prefix(env):
     """Boots the shared prefix once; parallel test processes wait on the lock."""
     PREFIX.parent.mkdir(parents=True, exist_ok=True)
@@ -243,8 +265,9 @@ def ensure_prefix(env):
         started = time.monotonic()
         # The loader gives up waiting for the boot after a few minutes under
         # emulation while the boot goes on: wait for the server to go idle too.
-        subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=PREFIX_BOOT_TIMEOUT,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with _without_emulated_32bit():
+            subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=PREFIX_BOOT_TIMEOUT,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         left = PREFIX_BOOT_TIMEOUT - (time.monotonic() - started)
         subprocess.run([WINESERVER, "-w"], env=env, timeout=max(left, 60), check=False)
         if not _prefix_looks_booted():
