@@ -27,22 +27,16 @@ class CoreRun(test_spine.LauncherRun):
     @classmethod
     def setUpClass(cls):
         lines = ["[Application]", "ProgramName=GAME.EXE", "[CoreComponent]"]
-        cls.installed = []
         for ordinal, name, fixture, required in cls.components:
             lines += [f"Core{ordinal}={PREFIX}{name}", f"Core{ordinal}Version={required}"]
             target = SYSTEM32 / f"{PREFIX}{name}"
+            target.unlink(missing_ok=True)
             if fixture is not None:
                 target.write_bytes((harness.WIN32_BIN / fixture).read_bytes())
-                cls.installed.append(target)
-            elif target.exists():
-                target.unlink()
+                # Runs even when the launcher run in setUpClass fails.
+                cls.addClassCleanup(target.unlink, missing_ok=True)
         cls.ini = "\n".join(lines) + "\n"
         super().setUpClass()
-
-    @classmethod
-    def tearDownClass(cls):
-        for target in cls.installed:
-            target.unlink(missing_ok=True)
 
     def compared(self):
         """The files CompareFileVersion was asked about, in order."""
