@@ -1,5 +1,6 @@
 // The launcher's entry: one fixed sequence of steps, ending with status 1 at
 // the first step that refuses, or 0 once the application has run.
+#include "components/core_components.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch/launch.h"
@@ -54,7 +55,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   if (!SetCurrentDirectoryA(application_directory)) return CouldNotSetDirectory(application_directory);
 
   HWND splash = nullptr;
-  int core = 1;
+  // Runs even under SlowLoad, which then overrides its answer.
+  int core = CheckCoreComponents();
   if (switches.slow_load) core = 0;
 
   if (BuildCommandLine(g_command_line, sizeof g_command_line, application_directory, program_name,

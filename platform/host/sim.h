@@ -81,7 +81,10 @@ std::vector<Call> CallsTo(const std::string& name);
 void FailCall(const std::string& name, DWORD error, int occurrence = 0);
 void FailFromCall(size_t index, DWORD error, bool persistent);
 
-// Handles (processes, threads, keys ...) taken and not yet given back.
+// The folder GetSystemDirectoryA names (default C:\WINDOWS\SYSTEM32).
+void SetSystemDirectory(const std::string& path);
+
+// Handles (processes, threads, keys ...) and heap blocks taken and not yet given back.
 int OpenHandleCount();
 
 }  // namespace sim

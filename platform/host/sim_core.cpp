@@ -116,7 +116,9 @@ void FailFromCall(size_t index, DWORD error, bool persistent) {
   M().fail_persistent = persistent;
 }
 
-int OpenHandleCount() { return static_cast<int>(M().open_handles.size()); }
+int OpenHandleCount() {
+  return static_cast<int>(M().open_handles.size() + M().heap_blocks.size());
+}
 
 }  // namespace sim
 

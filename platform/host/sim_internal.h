@@ -5,6 +5,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ struct Machine {
   std::string module_file_name = "C:\\prelaunch.exe";
   std::string temp_path = "C:\\TEMP\\";
   std::vector<std::pair<BYTE, BYTE>> lead_bytes;
+  std::string system_directory = "C:\\WINDOWS\\SYSTEM32";
+
+  // heap blocks handed out and not yet freed
+  std::map<uintptr_t, std::unique_ptr<unsigned char[]>> heap_blocks;
 
   // clock and debug output
   DWORD clock = 0;

@@ -13,6 +13,8 @@
 typedef int BOOL;
 typedef int INT;
 typedef unsigned int UINT;
+typedef UINT* PUINT;
+typedef size_t SIZE_T;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t ULONG;
@@ -49,6 +51,7 @@ typedef HINSTANCE HMODULE;
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_BAD_FORMAT 11L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MOD_NOT_FOUND 126L
@@ -57,6 +60,8 @@ typedef HINSTANCE HMODULE;
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 
 // Files
 #define OF_EXIST 0x4000
@@ -141,6 +146,23 @@ typedef struct tagMSG {
   POINT pt;
 } MSG, *LPMSG;
 
+// Version resources: the root value of a version block.
+typedef struct tagVS_FIXEDFILEINFO {
+  DWORD dwSignature;
+  DWORD dwStrucVersion;
+  DWORD dwFileVersionMS;
+  DWORD dwFileVersionLS;
+  DWORD dwProductVersionMS;
+  DWORD dwProductVersionLS;
+  DWORD dwFileFlagsMask;
+  DWORD dwFileFlags;
+  DWORD dwFileOS;
+  DWORD dwFileType;
+  DWORD dwFileSubtype;
+  DWORD dwFileDateMS;
+  DWORD dwFileDateLS;
+} VS_FIXEDFILEINFO;
+
 // Kernel
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
@@ -161,6 +183,15 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
                            LPSTARTUPINFOA startup_info,
                            LPPROCESS_INFORMATION process_information);
 BOOL WINAPI CloseHandle(HANDLE handle);
+UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
+HANDLE WINAPI GetProcessHeap(void);
+LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
+
+// Version resources
+DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle);
+BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD handle, DWORD size, LPVOID data);
+BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUINT length);
 
 // User interface
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

@@ -10,8 +10,8 @@ from pathlib import Path
 import harness
 
 TRACE_LINE = re.compile(
-    r"^CurrentTime: \d{8} (Application Start|WinExec|WinExec Process Started|Process Exited"
-    r"|Application Stop)\n$")
+    r"^CurrentTime: \d{8} (Application Start|CheckCoreComponents|WinExec|WinExec Process Started"
+    r"|Process Exited|Application Stop)\n$")
 NO_SPLASH = " /00000000"
 
 
@@ -108,8 +108,8 @@ class RelativeProgramWithDebug(LauncherRun):
             self.assertRegex(line, TRACE_LINE)
         steps = [line[len("CurrentTime: 00000000 "):-1] for line in self.result.traces]
         collapsed = [s for i, s in enumerate(steps) if i == 0 or s != steps[i - 1]]
-        self.assertEqual(collapsed, ["Application Start", "WinExec", "WinExec Process Started",
-                                     "Process Exited", "Application Stop"])
+        self.assertEqual(collapsed, ["Application Start", "CheckCoreComponents", "WinExec",
+                                     "WinExec Process Started", "Process Exited", "Application Stop"])
         times = [int(line[13:21]) for line in self.result.traces]
         self.assertEqual(times, sorted(times), "elapsed times never go back")
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "launch_fixture.h"
+#include "version_data.h"
 
 namespace {
 
@@ -14,7 +15,10 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
  protected:
   void Prepare() {
     SetUp();
-    WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=OCX\n");
+    WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=OCX\n"
+             "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=2.10.0.5\nCore2=MORE.DLL\n");
+    PutVersionData("C:\\WINDOWS\\SYSTEM32\\RUNTIME.DLL", "versioned.dll");
+    PutVersionData("C:\\WINDOWS\\SYSTEM32\\MORE.DLL", "versioned.dll");
     sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
     sim::MakeDirectory("D:\\SETUP\\OCX");
     sim::SetClockStep(7);

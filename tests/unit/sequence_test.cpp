@@ -100,7 +100,7 @@ TEST_F(SequenceTest, DebugTracesTheWholeRunInOrder) {
   sim::ScriptProcess(2);
   sim::SetClockStep(3);
   EXPECT_EQ(0, Run("/Debug"));
-  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "WinExec", "WinExec Process Started",
+  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CheckCoreComponents", "WinExec", "WinExec Process Started",
                                         "WinExec Process Started", "WinExec Process Started",
                                         "Process Exited", "Application Stop"));
   for (const std::string& line : sim::DebugOutput()) {

@@ -1,0 +1,39 @@
+#include "components/core_components.h"
+
+#include "components/file_version.h"
+#include "config/ini.h"
+#include "config/paths.h"
+#include "launcher/bounded_text.h"
+#include "launcher/trace.h"
+#include "platform/win32.h"
+
+constexpr const char* kCoreSection = "CoreComponent";
+constexpr DWORD kCoreValueCapacity = 260;
+
+// The entry's file in the system directory; 0 when the directory is unknown
+// or the joined path would not fit.
+static int CorePath(const char* file_name, char* path, size_t capacity) {
+  char system_directory[kPathCapacity];
+  UINT length = GetSystemDirectoryA(system_directory, sizeof system_directory);
+  if (length == 0 || length >= sizeof system_directory) return 0;
+  return FormatText(path, capacity, "%s\\%s", system_directory, file_name);
+}
+
+int CheckCoreComponents() {
+  TraceEvent("CheckCoreComponents");
+  for (unsigned ordinal = 1;; ++ordinal) {
+    char key[kListKeyCapacity];
+    // Past the last ordinal a key name can carry, the list has ended.
+    if (!ListKeyName(key, sizeof key, "Core", ordinal, "")) return 1;
+    char file_name[kCoreValueCapacity];
+    if (GetIniString(kCoreSection, key, file_name, sizeof file_name, 0) == 0) return 1;
+
+    char path[kPathCapacity];
+    if (!CorePath(file_name, path, sizeof path)) return 0;
+    char version[kCoreValueCapacity] = "";
+    if (ListKeyName(key, sizeof key, "Core", ordinal, "Version")) {
+      GetIniString(kCoreSection, key, version, sizeof version, 0);
+    }
+    if (!CompareFileVersion(path, version)) return 0;
+  }
+}

@@ -1,0 +1,10 @@
+// File versions: is a file at least as new as a dotted version?
+#pragma once
+
+// 1 when the file has version information and its file version is equal to
+// or newer than the dotted version ("a.b.c.d"); 0 otherwise.
+int CompareFileVersion(const char* path, const char* dotted_version);
+
+// Traces whether a control carries its "OLESelfRegister" string, only when the
+// trace log is on. Always 1: it never stops its caller.
+int SupportsSelfRegister(const char* path);
