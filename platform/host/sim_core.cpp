@@ -55,6 +55,8 @@ std::string Hex(uintptr_t value) {
   return text;
 }
 
+std::string HexOf(const void* pointer) { return Hex(reinterpret_cast<uintptr_t>(pointer)); }
+
 HANDLE NewHandle() {
   Machine& m = M();
   uintptr_t value = m.next_handle;
@@ -92,6 +94,7 @@ void Reset() {
   std::error_code ignored;
   std::filesystem::remove_all(root, ignored);
   std::filesystem::create_directories(root);
+  detail::FreeHeapBlocks();
   m = detail::Machine();
   m.root = root;
 }
@@ -116,7 +119,9 @@ void FailFromCall(size_t index, DWORD error, bool persistent) {
   M().fail_persistent = persistent;
 }
 
-int OpenHandleCount() { return static_cast<int>(M().open_handles.size()); }
+int OpenHandleCount() {
+  return static_cast<int>(M().open_handles.size() + M().heap_blocks.size());
+}
 
 }  // namespace sim
 

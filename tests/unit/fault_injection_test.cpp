@@ -14,7 +14,7 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
  protected:
   void Prepare() {
     SetUp();
-    WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=OCX\n");
+    WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=OCX\n");
     sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
     sim::MakeDirectory("D:\\SETUP\\OCX");
     sim::SetClockStep(7);
