@@ -181,6 +181,22 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{"OnlyTheHeader", SIZE_MAX, 0, -3 * 452 - 1000, false}),
     [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
 
+TEST_F(SplashTest, TheShippedBitmapIsOneTheLauncherShows) {
+  std::ifstream file(PRELAUNCH_SOURCE_DIR "/resources/splash.bmp", std::ios::binary);
+  std::vector<BYTE> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_GT(bytes.size(), 14u);
+  bytes.erase(bytes.begin(), bytes.begin() + 14);  // the resource holds no file header
+  sim::SetResource(kBitmapResource, kSplashResourceId, bytes);
+  ASSERT_NE(nullptr, SplashOn(Instance()));
+  ASSERT_EQ(1u, sim::Windows().size());
+  EXPECT_EQ(287, sim::Windows()[0].x);
+  EXPECT_EQ(234, sim::Windows()[0].y);
+  EXPECT_EQ(450, sim::Windows()[0].width);
+  EXPECT_EQ(300, sim::Windows()[0].height);
+  ASSERT_EQ(1u, sim::Draws().size());
+  EXPECT_EQ(300u * 452u, bytes.size() - 1064);
+}
+
 TEST_F(SplashTest, NoBitmapResourceMeansNoWindowButTheSoundAndTheStateStillGo) {
   sim::Reset();
   LaunchTest::SetUp();
