@@ -20,10 +20,16 @@ add_custom_command(
   DEPENDS ${SPLASH_BITMAP} ${CMAKE_SOURCE_DIR}/cmake/check_splash.cmake
   COMMENT "Checking the splash bitmap's layout")
 add_custom_target(splash_layout DEPENDS ${CMAKE_BINARY_DIR}/splash_layout.stamp)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/prelaunch.rc PROPERTIES
-  OBJECT_DEPENDS "${SPLASH_BITMAP};${CMAKE_SOURCE_DIR}/resources/prelaunch.ico")
 
-add_executable(prelaunch WIN32 ${LAUNCHER_SOURCES} ${CMAKE_SOURCE_DIR}/resources/prelaunch.rc)
+# The benchmark swaps the resource script to measure the exe without its bitmap.
+set(PRELAUNCH_RC_OVERRIDE "" CACHE FILEPATH "resource script to use instead of resources/prelaunch.rc")
+set(PRELAUNCH_RC ${CMAKE_SOURCE_DIR}/resources/prelaunch.rc)
+if(PRELAUNCH_RC_OVERRIDE)
+  set(PRELAUNCH_RC ${PRELAUNCH_RC_OVERRIDE})
+endif()
+set_source_files_properties(${PRELAUNCH_RC} PROPERTIES
+  OBJECT_DEPENDS "${SPLASH_BITMAP};${CMAKE_SOURCE_DIR}/resources/prelaunch.ico")
+add_executable(prelaunch WIN32 ${LAUNCHER_SOURCES} ${PRELAUNCH_RC})
 target_include_directories(prelaunch PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(prelaunch PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
 target_link_options(prelaunch PRIVATE ${LAUNCHER_LINK_OPTIONS})
