@@ -197,12 +197,15 @@ TEST_F(SplashTest, TheShippedBitmapIsOneTheLauncherShows) {
   EXPECT_EQ(300u * 452u, bytes.size() - 1064);
 }
 
-TEST_F(SplashTest, NoBitmapResourceMeansNoWindowButTheSoundAndTheStateStillGo) {
+TEST_F(SplashTest, NoBitmapResourceMeansNoWindowNorTimerButTheSoundStillPlays) {
   sim::Reset();
   LaunchTest::SetUp();
   Configure("[Application]\nSplashWaveFile=intro.wav\n");
   EXPECT_EQ(nullptr, SplashOn(Instance()));
   EXPECT_EQ(1u, sim::Sounds().size());
+  // A delay without a window starts no timer that would only wake the launcher.
+  SplashOff(3000);
+  EXPECT_TRUE(sim::CallsTo("SetTimer").empty());
   SplashOff(0);
   EXPECT_TRUE(sim::CallsTo("DestroyWindow").empty());
   EXPECT_EQ(0, OpenAtExit());
@@ -430,6 +433,18 @@ TEST_F(SplashTest, AFailedWindowCreationGivesTheHeaderCopyBack) {
   EXPECT_TRUE(ClassUp());
   SplashOff(0);
   EXPECT_FALSE(ClassUp());
+}
+
+TEST_F(SplashTest, WithoutADrawingContextTheFirstPaintMessageDrawsTheBitmapsColours) {
+  sim::SetPaletteDevice(true);
+  sim::FailCall("GetDC", ERROR_NOT_ENOUGH_MEMORY);
+  ASSERT_NE(nullptr, SplashOn(Instance()));
+  EXPECT_TRUE(sim::Draws().empty());
+  ASSERT_EQ(1u, sim::Palettes().size());
+  EXPECT_TRUE(SameEntries(Converted(Resource() + 40), sim::Palettes()[0].entries));
+  Pump();
+  ASSERT_EQ(1u, sim::Draws().size());
+  EXPECT_EQ(sim::Palettes()[0].handle, sim::Draws()[0].palette);
 }
 
 // --- The sound ---
