@@ -11,17 +11,30 @@ else()
       -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -s)
 endif()
 
+# The launcher reads the splash bitmap by fixed offsets: refuse to build with one of another layout.
+set(SPLASH_BITMAP ${CMAKE_SOURCE_DIR}/resources/splash.bmp)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/splash_layout.stamp
+  COMMAND ${CMAKE_COMMAND} -DSPLASH=${SPLASH_BITMAP} -DSTAMP=${CMAKE_BINARY_DIR}/splash_layout.stamp
+          -P ${CMAKE_SOURCE_DIR}/cmake/check_splash.cmake
+  DEPENDS ${SPLASH_BITMAP} ${CMAKE_SOURCE_DIR}/cmake/check_splash.cmake
+  COMMENT "Checking the splash bitmap's layout")
+add_custom_target(splash_layout DEPENDS ${CMAKE_BINARY_DIR}/splash_layout.stamp)
+
 # The benchmark swaps the resource script to measure the exe without its bitmap.
 set(PRELAUNCH_RC_OVERRIDE "" CACHE FILEPATH "resource script to use instead of resources/prelaunch.rc")
 set(PRELAUNCH_RC ${CMAKE_SOURCE_DIR}/resources/prelaunch.rc)
 if(PRELAUNCH_RC_OVERRIDE)
   set(PRELAUNCH_RC ${PRELAUNCH_RC_OVERRIDE})
 endif()
+set_source_files_properties(${PRELAUNCH_RC} PROPERTIES
+  OBJECT_DEPENDS "${SPLASH_BITMAP};${CMAKE_SOURCE_DIR}/resources/prelaunch.ico")
 add_executable(prelaunch WIN32 ${LAUNCHER_SOURCES} ${PRELAUNCH_RC})
 target_include_directories(prelaunch PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(prelaunch PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
 target_link_options(prelaunch PRIVATE ${LAUNCHER_LINK_OPTIONS})
 target_link_libraries(prelaunch PRIVATE winmm version)
+add_dependencies(prelaunch splash_layout)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/fixtures ${CMAKE_BINARY_DIR}/fixtures)
 add_subdirectory(${CMAKE_SOURCE_DIR}/examples ${CMAKE_BINARY_DIR}/examples)

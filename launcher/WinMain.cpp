@@ -10,6 +10,7 @@
 #include "launcher/switches.h"
 #include "launcher/trace.h"
 #include "platform/win32.h"
+#include "splash/splash.h"
 
 constexpr DWORD kProgramNameCapacity = 261;
 constexpr int kStop = 1;
@@ -54,10 +55,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   }
   if (!SetCurrentDirectoryA(application_directory)) return CouldNotSetDirectory(application_directory);
 
-  HWND splash = nullptr;
+  HWND splash = SplashOn(instance);
   // Runs even under SlowLoad, which then overrides its answer.
   int core = CheckCoreComponents();
   if (switches.slow_load) core = 0;
+
+  UINT splash_off_time = GetIniInt("Application", "SplashOffTime", kSplashStaysUp);
+  if (splash_off_time != kSplashStaysUp) SplashOff(splash_off_time);
 
   if (BuildCommandLine(g_command_line, sizeof g_command_line, application_directory, program_name,
                        splash)) {

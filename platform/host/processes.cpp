@@ -121,11 +121,12 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
   }
   sim::detail::Machine& m = M();
   if (++m.waits > kMostWaits) return WAIT_FAILED;
-  if (!m.queue.empty()) return WAIT_OBJECT_0 + count;
+  m.generated_in_a_row = 0;
+  if (!m.queue.empty() || sim::detail::HasGeneratedMessage()) return WAIT_OBJECT_0 + count;
   if (m.wakes < m.wakeups_before_exit) {
     ++m.wakes;
     if (m.on_wake) m.on_wake(m.wakes);
-    if (m.queue.empty()) sim::PostQueueMessage(nullptr, 0, 0, 0);
+    if (m.queue.empty() && !sim::detail::HasGeneratedMessage()) sim::PostQueueMessage(nullptr, 0, 0, 0);
     return WAIT_OBJECT_0 + count;
   }
   return WAIT_OBJECT_0;
@@ -137,7 +138,8 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
     return FALSE;
   }
   sim::detail::Machine& m = M();
-  if (m.queue.empty()) return FALSE;
+  if (m.queue.empty()) return sim::detail::TakeGeneratedMessage(msg, (remove & PM_REMOVE) != 0);
+  m.generated_in_a_row = 0;
   *msg = m.queue.front();
   if (remove & PM_REMOVE) m.queue.pop_front();
   return TRUE;
@@ -149,7 +151,12 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
-  Enter("DispatchMessageA", {Hex(reinterpret_cast<uintptr_t>(msg->hwnd)), Number(msg->message)});
+  sim::detail::Note("DispatchMessageA", {Hex(reinterpret_cast<uintptr_t>(msg->hwnd)), Number(msg->message)});
   M().dispatched.push_back(*msg);
-  return 0;
+  LRESULT result = 0;
+  if (msg->hwnd != nullptr && !sim::detail::CallWindowProcedure(msg->hwnd, msg->message, msg->wParam,
+                                                                msg->lParam, &result)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  }
+  return result;
 }

@@ -84,7 +84,76 @@ void FailFromCall(size_t index, DWORD error, bool persistent);
 // The folder GetSystemDirectoryA names (default C:\WINDOWS\SYSTEM32).
 void SetSystemDirectory(const std::string& path);
 
-// Handles (processes, threads, keys ...) and heap blocks taken and not yet given back.
+// Handles (processes, threads, keys, windows, DCs, palettes, heap blocks ...)
+// taken and not yet given back.
 int OpenHandleCount();
+
+// The screen and its display: 1024 x 768 without a hardware palette by default.
+void SetScreenSize(int width, int height);
+// A palette device has a 256-entry system palette with the 20 static colours
+// at entries 0-9 and 246-255; realising a palette fills the others.
+void SetPaletteDevice(bool on);
+std::vector<PALETTEENTRY> SystemPalette();
+void AdvanceClock(DWORD milliseconds);
+
+// Windows that exist now.
+struct WindowRecord {
+  HWND handle;
+  std::string class_name;
+  std::string title;
+  DWORD ex_style;
+  DWORD style;
+  int x, y, width, height;
+  HINSTANCE instance;
+  std::vector<std::pair<UINT_PTR, UINT>> timers;  // id, elapse
+};
+std::vector<WindowRecord> Windows();
+bool ClassRegistered(const std::string& name, HINSTANCE instance);
+// Sends a message straight to a window's procedure, as the system does for
+// its broadcasts. Returns its result (0 for no such window).
+LRESULT SendToWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// What the end of the process does to the windows still up, with their WM_DESTROY.
+void DestroyRemainingWindows();
+
+// Palettes made (in order), with the entries they were made from.
+struct PaletteInfo {
+  HPALETTE handle;
+  WORD version;
+  std::vector<PALETTEENTRY> entries;
+  bool deleted;
+  int realized;  // times realised on a palette device
+};
+const std::vector<PaletteInfo>& Palettes();
+int PalettesDeletedWhileSelected();
+int DcsReleasedWithAPaletteSelected();
+
+// Each SetDIBitsToDevice, with what it drew from.
+struct DrawRecord {
+  HDC dc;
+  HWND window;
+  int x, y;
+  DWORD width, height;
+  int source_x, source_y;
+  UINT start_scan, lines;
+  const void* bits;
+  const BITMAPINFO* info;
+  UINT colour_use;
+  HPALETTE palette;                  // selected in the context while drawing
+  std::vector<BYTE> colour_table;    // 256 x 4 bytes read from info
+  uint32_t pixel_sum;                // of every byte of the rows drawn
+};
+const std::vector<DrawRecord>& Draws();
+
+// Resources of the launcher's module, by type and number.
+void SetResource(int type, int id, const std::vector<BYTE>& bytes);
+const BYTE* ResourceBytes(int type, int id);
+
+struct SoundRecord {
+  std::string sound;  // "(null)" for none
+  HMODULE module;
+  DWORD flags;
+  bool file_found;
+};
+const std::vector<SoundRecord>& Sounds();
 
 }  // namespace sim

@@ -55,6 +55,8 @@ std::string Hex(uintptr_t value) {
   return text;
 }
 
+std::string HexOf(const void* pointer) { return Hex(reinterpret_cast<uintptr_t>(pointer)); }
+
 HANDLE NewHandle() {
   Machine& m = M();
   uintptr_t value = m.next_handle;

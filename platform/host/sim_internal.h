@@ -21,6 +21,39 @@ struct Fault {
   int occurrence;
 };
 
+struct Timer {
+  UINT elapse;
+  DWORD due;
+};
+
+struct Window {
+  WindowRecord record;
+  WNDPROC proc;
+  bool needs_paint;
+  bool destroying;
+  std::map<UINT_PTR, Timer> timers;
+};
+
+struct WindowClass {
+  std::string name;
+  HINSTANCE instance;
+  UINT style;
+  WNDPROC proc;
+};
+
+struct DeviceContext {
+  HWND window;
+  HPALETTE palette;
+};
+
+struct Resource {
+  std::unique_ptr<BYTE[]> bytes;  // exactly sized, so an over-read shows under ASan
+  DWORD size;
+};
+
+// The system palette as a fresh display has it: static colours at both ends.
+std::vector<PALETTEENTRY> FreshSystemPalette();
+
 struct Machine {
   // calls and faults
   std::vector<Call> calls;
@@ -60,6 +93,27 @@ struct Machine {
   std::deque<MSG> queue;
   std::vector<MSG> dispatched;
 
+  // windows, classes and timers
+  int screen_width = 1024;
+  int screen_height = 768;
+  std::vector<WindowClass> classes;
+  std::map<HWND, Window> windows;
+  ATOM next_atom = 0xC000;
+  int generated_in_a_row = 0;
+
+  // graphics
+  bool palette_device = false;
+  std::vector<PALETTEENTRY> system_palette = FreshSystemPalette();
+  std::map<HDC, DeviceContext> dcs;
+  std::vector<PaletteInfo> palettes;  // every palette made, in order
+  std::vector<DrawRecord> draws;
+  int deleted_while_selected = 0;
+  int released_with_palette = 0;
+
+  // resources and sound
+  std::map<std::pair<int, int>, Resource> resources;
+  std::vector<SoundRecord> sounds;
+
   // handles
   uintptr_t next_handle = 0x1000;
   std::set<uintptr_t> open_handles;
@@ -74,6 +128,7 @@ void Note(const char* name, std::initializer_list<std::string> args);
 std::string Text(const char* text);
 std::string Number(long long value);
 std::string Hex(uintptr_t value);
+std::string HexOf(const void* pointer);
 
 HANDLE NewHandle();
 bool ReleaseHandle(HANDLE handle);
@@ -82,6 +137,13 @@ bool ReleaseHandle(HANDLE handle);
 // terminated), then fills the rest of the buffer so that a size larger than
 // the real buffer shows up under the address sanitizer. Returns the count copied.
 DWORD PutText(char* out, DWORD size, const std::string& text);
+
+// Messages the system makes up when the posted queue is empty: WM_PAINT for
+// a window that needs painting, then WM_TIMER for a due timer.
+bool HasGeneratedMessage();
+bool TakeGeneratedMessage(MSG* msg, bool remove);
+// Calls the window's procedure; false when there is no such window.
+bool CallWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
 
 // Windows path -> host path inside the machine's folder.
 std::string MapPath(const std::string& windows_path);

@@ -38,6 +38,21 @@ typedef HWND__* HWND;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+struct HDC__;
+typedef HDC__* HDC;
+struct HPALETTE__;
+typedef HPALETTE__* HPALETTE;
+struct HRSRC__;
+typedef HRSRC__* HRSRC;
+typedef HANDLE HGDIOBJ;
+typedef HANDLE HGLOBAL;
+typedef HANDLE HICON;
+typedef HANDLE HCURSOR;
+typedef HANDLE HBRUSH;
+typedef HANDLE HMENU;
+typedef WORD ATOM;
+typedef uintptr_t UINT_PTR;
+typedef size_t SIZE_T;
 
 #define TRUE 1
 #define FALSE 0
@@ -137,6 +152,13 @@ typedef struct tagPOINT {
   LONG y;
 } POINT;
 
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT;
+
 typedef struct tagMSG {
   HWND hwnd;
   UINT message;
@@ -162,6 +184,112 @@ typedef struct tagVS_FIXEDFILEINFO {
   DWORD dwFileDateMS;
   DWORD dwFileDateLS;
 } VS_FIXEDFILEINFO;
+
+// Windows, classes, timers and painting
+#define WM_NCCREATE 0x0081
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_TIMER 0x0113
+#define WM_PALETTECHANGED 0x0311
+#define WM_USER 0x0400
+#define CS_GLOBALCLASS 0x4000
+#define WS_POPUP 0x80000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_EX_TOPMOST 0x00000008L
+#define WS_EX_TOOLWINDOW 0x00000080L
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define USER_TIMER_MINIMUM 0x0000000A
+#define ERROR_CLASS_DOES_NOT_EXIST 1411L
+#define ERROR_CLASS_HAS_WINDOWS 1412L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+typedef struct tagWNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCSTR lpszMenuName;
+  LPCSTR lpszClassName;
+} WNDCLASSA;
+
+typedef struct tagPAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+// Graphics
+#define RASTERCAPS 38
+#define RC_PALETTE 0x0100
+#define PC_NOCOLLAPSE 0x04
+#define BI_RGB 0L
+#define DIB_RGB_COLORS 0
+#define GDI_ERROR 0xFFFFFFFFL
+
+typedef struct tagPALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+} PALETTEENTRY;
+
+typedef struct tagLOGPALETTE {
+  WORD palVersion;
+  WORD palNumEntries;
+  PALETTEENTRY palPalEntry[1];
+} LOGPALETTE;
+
+typedef struct tagBITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+} BITMAPINFOHEADER;
+
+typedef struct tagRGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+} RGBQUAD;
+
+typedef struct tagBITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+} BITMAPINFO;
+
+// Resources
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<uintptr_t>(static_cast<WORD>(i))))
+#define RT_BITMAP MAKEINTRESOURCEA(2)
+
+// Sound
+#define SND_ASYNC 0x0001
+#define SND_NODEFAULT 0x0002
+#define SND_PURGE 0x0040
+#define SND_NOWAIT 0x00002000L
+#define SND_FILENAME 0x00020000L
 
 // Kernel
 DWORD WINAPI GetLastError(void);
@@ -201,8 +329,45 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
 BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
 
+ATOM WINAPI RegisterClassA(const WNDCLASSA* window_class);
+BOOL WINAPI GetClassInfoA(HINSTANCE instance, LPCSTR class_name, WNDCLASSA* window_class);
+BOOL WINAPI UnregisterClassA(LPCSTR class_name, HINSTANCE instance);
+HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param);
+BOOL WINAPI DestroyWindow(HWND window);
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+int WINAPI GetSystemMetrics(int index);
+UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC callback);
+BOOL WINAPI InvalidateRect(HWND window, const RECT* area, BOOL erase);
+HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
+BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);
+
+// Graphics
+int WINAPI GetDeviceCaps(HDC dc, int index);
+HPALETTE WINAPI CreatePalette(const LOGPALETTE* palette);
+HPALETTE WINAPI SelectPalette(HDC dc, HPALETTE palette, BOOL force_background);
+UINT WINAPI RealizePalette(HDC dc);
+UINT WINAPI GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
+int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int source_x,
+                             int source_y, UINT start_scan, UINT lines, const void* bits,
+                             const BITMAPINFO* info, UINT color_use);
+
+// Resources and memory
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
+LPVOID WINAPI LockResource(HGLOBAL data);
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
+HANDLE WINAPI GetProcessHeap(void);
+LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+
 // Multimedia
 DWORD WINAPI timeGetTime(void);
+BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 
 // The launcher's entry, called by the tests in place of the C runtime.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show);

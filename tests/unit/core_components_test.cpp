@@ -142,7 +142,8 @@ class LaunchModeTest : public LaunchTest, public ::testing::WithParamInterface<M
 
 TEST_P(LaunchModeTest, ChosenByTheCoreComponentsAndTheSwitch) {
   const ModeCase& c = GetParam();
-  WriteIni(std::string("[Application]\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=") +
+  WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n"
+                       "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=") +
            c.required + "\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   PutVersionData(kSystem + "RUNTIME.DLL", "versioned.dll");
@@ -161,12 +162,12 @@ INSTANTIATE_TEST_SUITE_P(Launch, LaunchModeTest,
                          [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.name; });
 
 TEST_F(CoreComponentsTest, AMissingCoreComponentStartsTheApplicationInSlowLoadMode) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=ABSENT.DLL\n");
+  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=ABSENT.DLL\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run("/Debug"));
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_TRUE(sim::Processes()[0].has_environment);
-  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CheckCoreComponents",
+  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "SplashOn", "SplashOn Exit", "CheckCoreComponents",
                                         "CompareFileVersion: " + kSystem + "ABSENT.DLL",
                                         "FileVersionInfoSize zip", "WinExec", "WinExec Process Started",
                                         "Process Exited",

@@ -11,19 +11,35 @@
 
 namespace {
 
-class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterface<const char*> {
+struct LaunchCase {
+  const char* arguments;
+  const char* splash_off_time;
+};
+
+class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterface<LaunchCase> {
  protected:
   void Prepare() {
     SetUp();
-    WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=OCX\n"
+    WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\nSplashOffTime=") +
+             GetParam().splash_off_time + "\n[SystemOcx]\nOcxPath=OCX\n"
              "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=2.10.0.5\nCore2=MORE.DLL\n");
     PutVersionData("C:\\WINDOWS\\SYSTEM32\\RUNTIME.DLL", "versioned.dll");
     PutVersionData("C:\\WINDOWS\\SYSTEM32\\MORE.DLL", "versioned.dll");
     sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
     sim::MakeDirectory("D:\\SETUP\\OCX");
     sim::SetClockStep(7);
-    sim::ScriptProcess(3, [](int wake) { sim::PostQueueMessage(nullptr, 0x400, static_cast<WPARAM>(wake), 0); });
+    InstallSplash();
+    sim::SetPaletteDevice(true);
+    // The application's window comes up, changes the palette, then closes the splash.
+    sim::ScriptProcess(3, [](int wake) {
+      HWND splash = sim::Windows().empty() ? nullptr : sim::Windows()[0].handle;
+      sim::PostQueueMessage(nullptr, 0x400, static_cast<WPARAM>(wake), 0);
+      if (wake == 1 && splash != nullptr) sim::SendToWindow(splash, WM_PALETTECHANGED, 0x7770, 0);
+      if (wake == 2) sim::PostQueueMessage(splash, kSplashCloseMessage, 0, 0);
+      sim::AdvanceClock(100);
+    });
   }
+  int Run() { return LaunchTest::Run(GetParam().arguments); }
 };
 
 const std::set<std::string> kKnownCaptions = {"GetIniFileName", "GetPrivateProfileString",
@@ -31,7 +47,11 @@ const std::set<std::string> kKnownCaptions = {"GetIniFileName", "GetPrivateProfi
 
 TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
   Prepare();
-  ASSERT_EQ(0, Run(GetParam()));
+  ASSERT_EQ(0, Run());
+  // The baseline run goes through the splash's whole life: drawn, repainted, taken down.
+  EXPECT_GE(sim::Draws().size(), 3u);
+  EXPECT_TRUE(sim::Windows().empty());
+  EXPECT_EQ(1u, sim::Sounds().size());
   const size_t total = sim::Calls().size();
   ASSERT_GT(total, 10u);
 
@@ -39,11 +59,11 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
     for (size_t index = 1; index <= total; ++index) {
       Prepare();
       sim::FailFromCall(index, ERROR_ACCESS_DENIED, persistent != 0);
-      int status = Run(GetParam());
+      int status = Run();
       std::string where = std::string(persistent ? "persistent" : "transient") + " failure of call " +
                           std::to_string(index);
       EXPECT_TRUE(status == 0 || status == 1) << where;
-      EXPECT_EQ(0, sim::OpenHandleCount()) << where;
+      EXPECT_EQ(0, OpenAtExit()) << where;
       EXPECT_LE(sim::Processes().size(), 1u) << where;
       for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {
         EXPECT_TRUE(kKnownCaptions.count(box.caption) == 1) << where << ": " << box.caption;
@@ -61,6 +81,7 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Launch, FaultInjectionTest, ::testing::Values("", "/Debug /SlowLoad"));
+INSTANTIATE_TEST_SUITE_P(Launch, FaultInjectionTest,
+                         ::testing::Values(LaunchCase{"", "65535"}, LaunchCase{"/Debug /SlowLoad", "150"}));
 
 }  // namespace

@@ -3,9 +3,36 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/host/sim.h"
+#include "splash/splash.h"
+
+constexpr int kBitmapResource = 2;  // RT_BITMAP
+
+// A packed 8-bit DIB of the splash layout: colour i is (blue i, green 255 - i,
+// red i / 2), pixel (x, y) holds (x + 3 * y) % 256.
+inline std::vector<BYTE> MakeSplashBitmap(LONG width, LONG height) {
+  DWORD row = SplashRowBytes(width);
+  std::vector<BYTE> bytes(kSplashHeaderCopySize + row * static_cast<DWORD>(height < 0 ? -height : height));
+  BITMAPINFOHEADER header = {40, width, height, 1, 8, BI_RGB, row * static_cast<DWORD>(height < 0 ? -height : height),
+                             0, 0, 256, 0};
+  memcpy(bytes.data(), &header, sizeof header);
+  for (unsigned i = 0; i < 256; ++i) {
+    BYTE* colour = &bytes[40 + 4 * i];
+    colour[0] = static_cast<BYTE>(i);
+    colour[1] = static_cast<BYTE>(255 - i);
+    colour[2] = static_cast<BYTE>(i / 2);
+    colour[3] = 0x5A;  // reserved: must be ignored
+  }
+  for (size_t i = kSplashHeaderCopySize; i < bytes.size(); ++i) {
+    size_t offset = i - kSplashHeaderCopySize;
+    bytes[i] = static_cast<BYTE>(offset % row + 3 * (offset / row));
+  }
+  return bytes;
+}
 
 class LaunchTest : public ::testing::Test {
  protected:
@@ -13,6 +40,19 @@ class LaunchTest : public ::testing::Test {
     sim::Reset();
     sim::SetModuleFileName("D:\\SETUP.EXE");
     sim::WriteFile("D:\\SETUP.EXE", "MZ");
+    ResetSplashForTests();
+  }
+
+  static HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(0x400000); }
+
+  void InstallSplash(LONG width = 450, LONG height = 300) {
+    sim::SetResource(kBitmapResource, kSplashResourceId, MakeSplashBitmap(width, height));
+  }
+
+  // Handles still open once the process has ended and its windows went away.
+  int OpenAtExit() {
+    sim::DestroyRemainingWindows();
+    return sim::OpenHandleCount();
   }
 
   void WriteIni(const std::string& body) { sim::WriteFile("D:\\SETUP\\SETUP.ini", body); }
@@ -20,7 +60,7 @@ class LaunchTest : public ::testing::Test {
   int Run(const char* arguments = "") {
     static char text[512];
     snprintf(text, sizeof text, "%s", arguments);
-    return WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, text, 1);
+    return WinMain(Instance(), nullptr, text, 1);
   }
 
   // The trace texts written, without their time stamps.
