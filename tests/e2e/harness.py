@@ -100,6 +100,16 @@ class ProbeRecord:
     environment: list = field(default_factory=list)
 
 
+# Wine hands every process a few entries of its own, even one started with an
+# explicit environment block; they are not the launcher's.
+_WINE_OWN_ENTRIES = re.compile(r"^(WINE[A-Z0-9_]*|SystemDrive|SystemRoot)=")
+
+
+def launcher_environment(record):
+    """The entries of a probe's environment that the launcher put there."""
+    return [entry for entry in record.environment if not _WINE_OWN_ENTRIES.match(entry)]
+
+
 def parse_probe_records(text):
     records, current = [], None
     for line in text.splitlines():
@@ -150,7 +160,8 @@ class Session:
         self.env = env
         ensure_prefix(env)
         # A persistent server keeps services and the desktop up between runs.
-        subprocess.run([WINESERVER, "-p"], env=env, timeout=60, check=False)
+        subprocess.run([WINESERVER, "-p"], env=env, timeout=60, check=False,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 
     def _start_xvfb(self, detach):

@@ -10,9 +10,12 @@ from pathlib import Path
 import harness
 
 TRACE_LINE = re.compile(
-    r"^CurrentTime: \d{8} (Application Start|CheckCoreComponents|WinExec|WinExec Process Started"
-    r"|Process Exited|Application Stop)\n$")
-NO_SPLASH = " /00000000"
+    r"^CurrentTime: \d{8} (Application Start|SplashOn|SplashOn Exit|SplashOff|CheckCoreComponents"
+    r"|WinExec|WinExec Process Started|Process Exited|Application Stop)\n$")
+# The splash comes down before the application starts (SplashOffTime=0), but
+# its handle still goes onto the command line.
+SPLASH_HANDLE = r" /[0-9a-f]{8}"
+SPLASH_SETTINGS = "SplashWaveFile=absent.wav\nSplashOffTime=0\n"
 
 
 class LauncherRun(unittest.TestCase):
@@ -37,7 +40,7 @@ class LauncherRun(unittest.TestCase):
         for folder in cls.folders:
             cls.scenario.mkdir(f"{parent}{cls.home_name}\\{folder}")
         if cls.write_ini:
-            cls.scenario.write(f"{parent}{cls.home_name}\\{cls.home_name}.ini", cls.expand(cls.ini))
+            cls.scenario.write(f"{parent}{cls.home_name}\\{cls.home_name}.ini", cls.configuration())
         for where, cfg in cls.probes.items():
             exe = cls.probe_path(where)
             exe.parent.mkdir(parents=True, exist_ok=True)
@@ -49,6 +52,11 @@ class LauncherRun(unittest.TestCase):
     @classmethod
     def expand(cls, text):
         return text.replace("<root>", cls.scenario.windows().rstrip("\\")).replace("<home>", cls.home)
+
+    @classmethod
+    def configuration(cls):
+        """The scenario's INI with the splash settings every launch needs."""
+        return cls.expand(cls.ini).replace("[Application]\n", "[Application]\n" + SPLASH_SETTINGS, 1)
 
     @classmethod
     def probe_path(cls, where):
@@ -64,6 +72,9 @@ class LauncherRun(unittest.TestCase):
         records = self.records(where)
         self.assertEqual(len(records), 1, f"{where} should have started exactly once")
         return records[0]
+
+    def assertCommandLine(self, record, program):
+        self.assertRegex(record.command_line, "^" + re.escape(program) + SPLASH_HANDLE + "$")
 
     def assertCwd(self, record, folder):
         # Windows reports a working directory without its trailing backslash.
@@ -86,7 +97,7 @@ class RelativeProgramWithDebug(LauncherRun):
     probes = {"GAME.EXE": f"sleep_ms={app_alive_ms}\nexit_code=7\n"}
 
     def test_a_relative_program_name_starts_from_the_home_directory(self):
-        self.assertEqual(self.only_record().command_line, f"{self.home}GAME.EXE{NO_SPLASH}")
+        self.assertCommandLine(self.only_record(), f"{self.home}GAME.EXE")
 
     def test_the_application_runs_in_the_home_directory(self):
         self.assertCwd(self.only_record(), self.home)
@@ -108,7 +119,8 @@ class RelativeProgramWithDebug(LauncherRun):
             self.assertRegex(line, TRACE_LINE)
         steps = [line[len("CurrentTime: 00000000 "):-1] for line in self.result.traces]
         collapsed = [s for i, s in enumerate(steps) if i == 0 or s != steps[i - 1]]
-        self.assertEqual(collapsed, ["Application Start", "CheckCoreComponents", "WinExec",
+        self.assertEqual(collapsed, ["Application Start", "SplashOn", "SplashOn Exit",
+                                     "CheckCoreComponents", "SplashOff", "WinExec",
                                      "WinExec Process Started", "Process Exited", "Application Stop"])
         times = [int(line[13:21]) for line in self.result.traces]
         self.assertEqual(times, sorted(times), "elapsed times never go back")
@@ -120,7 +132,7 @@ class ProgramNameWithDrive(LauncherRun):
 
     def test_the_command_line_is_the_named_path(self):
         record = self.only_record("<root>\\APP\\GAME.EXE")
-        self.assertEqual(record.command_line, self.expand("<root>\\APP\\GAME.EXE") + NO_SPLASH)
+        self.assertCommandLine(record, self.expand("<root>\\APP\\GAME.EXE"))
 
     def test_the_application_runs_in_its_own_folder(self):
         self.assertCwd(self.only_record("<root>\\APP\\GAME.EXE"), self.expand("<root>\\APP\\"))
@@ -138,13 +150,13 @@ class SlowLoadEnvironment:
     control_folder = ""
 
     def test_the_environment_holds_only_path_and_tmp(self):
-        environment = self.only_record().environment
+        environment = harness.launcher_environment(self.only_record())
         self.assertEqual(len(environment), 2, environment)
         self.assertEqual(environment[0], f"Path={self.home}{self.control_folder};{self.home}")
         self.assertTrue(environment[1].startswith("Tmp="), environment)
 
     def test_tmp_names_an_existing_temp_folder(self):
-        temp = self.only_record().environment[1][len("Tmp="):]
+        temp = harness.launcher_environment(self.only_record())[1][len("Tmp="):]
         self.assertRegex(temp, r"^[A-Za-z]:\\.*\\$")
         self.assertTrue(harness.to_unix(temp).is_dir(), temp)
 
@@ -152,7 +164,7 @@ class SlowLoadEnvironment:
         self.assertCwd(self.only_record(), self.home + self.control_folder)
 
     def test_the_command_line_is_unchanged(self):
-        self.assertEqual(self.only_record().command_line, f"{self.home}GAME.EXE{NO_SPLASH}")
+        self.assertCommandLine(self.only_record(), f"{self.home}GAME.EXE")
         self.assertEqual(self.result.exit_code, 0)
 
 
@@ -171,7 +183,7 @@ class BlankInHomeFolder(LauncherRun):
     probes = {"GAME.EXE": "", "<root>\\My.exe": ""}
 
     def test_the_command_line_is_quoted(self):
-        self.assertEqual(self.only_record().command_line, f'"{self.home}GAME.EXE"{NO_SPLASH}')
+        self.assertCommandLine(self.only_record(), f'"{self.home}GAME.EXE"')
 
     def test_a_program_at_the_first_blank_never_runs(self):
         self.assertEqual(self.records("<root>\\My.exe"), [])
@@ -215,8 +227,12 @@ class ProgramMissing(LauncherRun):
     ini = "[Application]\nProgramName=ABSENT.EXE\n"
 
     def test_the_refused_command_line_is_shown_and_the_launcher_ends_normally(self):
-        self.assertOneBox("WinExecAndWait", f"Failed to Create Process {self.home}ABSENT.EXE{NO_SPLASH}\n",
-                          icon=False)
+        self.assertEqual(len(self.result.boxes), 1, self.result.boxes)
+        box = self.result.boxes[0]
+        self.assertEqual(box["caption"], "WinExecAndWait")
+        self.assertRegex(box["text"], "^Failed to Create Process " + re.escape(f"{self.home}ABSENT.EXE")
+                         + SPLASH_HANDLE + "\n$")
+        self.assertEqual((box["buttons"], box["icon"]), (["OK"], False))
         self.assertEqual(self.result.exit_code, 0)
         self.assertEqual(self.records(), [])
 
