@@ -7,6 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 runs="${BENCH_RUNS:-5}"
 command -v /usr/bin/time >/dev/null || { apt-get update -qq && apt-get install -y -qq time >/dev/null; }
 "$root/scripts/demo.sh" /Debug >/dev/null
+source "$root/scripts/wine-env.sh"
 
 exe="$root/build/win32/bin/prelaunch.exe"
 size=$(stat -c %s "$exe")
@@ -23,6 +24,7 @@ if i686-w64-mingw32-objcopy --help >/dev/null 2>&1 && \
   cmake --build "$work/build" --target prelaunch -j2 >/dev/null
   cp "$work/build/bin/prelaunch.exe" "$stripped"
 fi
+echo "demo build: $PRELAUNCH_DEMO_ARCH (trace timings and memory are of that build; sizes are of the 32-bit product)"
 echo "exe size: $size bytes"
 [ -f "$stripped" ] && echo "exe size without the bitmap resource: $(stat -c %s "$stripped") bytes"
 
@@ -33,7 +35,7 @@ times=()
 peak=0
 for i in $(seq "$runs"); do
   log="$stage/bench-$i.log"
-  /usr/bin/time -v -o "$stage/time-$i.txt" bash -c "cd '$stage' && wine DEMO.EXE /Debug 2> '$log'" || true
+  ( cd "$stage" && /usr/bin/time -v -o "$stage/time-$i.txt" "${WINELOADER:-wine}" DEMO.EXE /Debug 2> "$log" ) || true
   start=$(grep -a 'Application Start' "$log" | sed -E 's/.*CurrentTime: (-?[0-9]+).*/\1/' | head -1)
   exec_at=$(grep -a '"CurrentTime: [0-9-]* WinExec\\n"' "$log" | sed -E 's/.*CurrentTime: (-?[0-9]+).*/\1/' | head -1)
   if [ -n "$start" ] && [ -n "$exec_at" ]; then times+=($((10#$exec_at - 10#$start))); fi

@@ -6,21 +6,22 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 
-cmake --preset win32 -S "$root" >/dev/null
-cmake --build "$root/build/win32" -j2 >/dev/null
+source "$root/scripts/wine-env.sh"
+arch="$PRELAUNCH_DEMO_ARCH"
+cmake --preset "$arch" -S "$root" >/dev/null
+cmake --build "$root/build/$arch" -j2 >/dev/null
 
 stage="$root/build/demo"
 rm -rf "$stage"
 mkdir -p "$stage/DEMO"
-cp "$root/build/win32/bin/prelaunch.exe" "$stage/DEMO.EXE"
+cp "$root/build/$arch/bin/prelaunch.exe" "$stage/DEMO.EXE"
 cp "$root/examples/DEMO/"* "$stage/DEMO/"
-cp "$root/build/win32/bin/sample_app.exe" "$stage/DEMO/DEMOAPP.EXE"
+cp "$root/build/$arch/bin/sample_app.exe" "$stage/DEMO/DEMOAPP.EXE"
 
-source "$root/scripts/wine-env.sh"
 wine_prepare
 args=("$@")
 [ ${#args[@]} -gt 0 ] || args=(/Debug)
-echo "demo: running $stage/DEMO.EXE ${args[*]}"
+echo "demo: running $stage/DEMO.EXE ${args[*]} (the $arch build)"
 set +e
 (cd "$stage" && wine DEMO.EXE "${args[@]}" 2> "$stage/wine.log")
 status=$?

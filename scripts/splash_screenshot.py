@@ -22,6 +22,7 @@ HOLD_MS = 20000
 def main():
     scenario = harness.Scenario("screenshot")
     launcher = scenario.install("prelaunch.exe", "DEMO.EXE")
+    scenario.mkdir("DEMO")
     for item in (harness.REPO / "examples" / "DEMO").iterdir():
         shutil.copyfile(item, scenario.path(f"DEMO\\{item.name}"))
     scenario.install("splashwatch.exe", "DEMO\\DEMOAPP.EXE")
