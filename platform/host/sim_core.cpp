@@ -116,7 +116,11 @@ void FailFromCall(size_t index, DWORD error, bool persistent) {
   M().fail_persistent = persistent;
 }
 
-int OpenHandleCount() { return static_cast<int>(M().open_handles.size()); }
+int OpenHandleCount() {
+  int count = 0;
+  for (uintptr_t handle : M().open_handles) count += M().semaphore_handles.count(handle) == 0 ? 1 : 0;
+  return count;
+}
 
 }  // namespace sim
 

@@ -58,6 +58,29 @@ struct Machine {
   // handles
   uintptr_t next_handle = 0x1000;
   std::set<uintptr_t> open_handles;
+
+  // display and memory
+  int bits_per_pixel = 16;
+  std::map<uintptr_t, HWND> device_contexts;  // device context -> its window
+  DWORD available_physical = 512u << 20;
+  DWORD available_page_file = 1024u << 20;
+
+  // named objects: other launchers' holds, and the launcher's own handles
+  struct Hold {
+    bool semaphore;
+    int probes_left;  // -1: held for ever
+  };
+  std::map<std::string, Hold> holds;
+  std::map<uintptr_t, std::string> semaphore_handles;
+
+  // windows of other threads
+  struct Window {
+    HWND handle;
+    WindowSpec spec;
+  };
+  std::vector<Window> windows;
+  HWND foreground = nullptr;
+  HWND top = nullptr;
 };
 
 Machine& M();

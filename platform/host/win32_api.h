@@ -36,6 +36,8 @@ typedef HWND__* HWND;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+struct HDC__;
+typedef HDC__* HDC;
 
 #define TRUE 1
 #define FALSE 0
@@ -54,6 +56,7 @@ typedef HINSTANCE HMODULE;
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
@@ -81,6 +84,23 @@ typedef struct _OFSTRUCT {
 #define IDOK 1
 #define IDCANCEL 2
 #define IDRETRY 4
+
+// Display and windows
+#define BITSPIXEL 12
+#define SW_SHOWNOACTIVATE 4
+typedef BOOL(CALLBACK* WNDENUMPROC)(HWND window, LPARAM value);
+
+// The 32-bit record: eight 32-bit fields, as Win32 lays it out.
+typedef struct _MEMORYSTATUS {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  DWORD dwTotalPhys;
+  DWORD dwAvailPhys;
+  DWORD dwTotalPageFile;
+  DWORD dwAvailPageFile;
+  DWORD dwTotalVirtual;
+  DWORD dwAvailVirtual;
+} MEMORYSTATUS, *LPMEMORYSTATUS;
 
 // Processes and waiting
 #define INFINITE 0xFFFFFFFF
@@ -155,6 +175,9 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
                            LPSTARTUPINFOA startup_info,
                            LPPROCESS_INFORMATION process_information);
 BOOL WINAPI CloseHandle(HANDLE handle);
+void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
+HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
+                               LONG maximum_count, LPCSTR name);
 
 // User interface
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
@@ -163,6 +186,19 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
+HWND WINAPI GetDesktopWindow(void);
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);
+BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM value);
+int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size);
+int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
+BOOL WINAPI IsIconic(HWND window);
+BOOL WINAPI ShowWindow(HWND window, int command);
+BOOL WINAPI BringWindowToTop(HWND window);
+BOOL WINAPI SetForegroundWindow(HWND window);
+
+// Graphics
+int WINAPI GetDeviceCaps(HDC dc, int index);
 
 // Multimedia
 DWORD WINAPI timeGetTime(void);

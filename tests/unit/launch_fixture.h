@@ -5,12 +5,16 @@
 
 #include <string>
 
+#include "checks/single_instance.h"
+#include "launch/thread_slot.h"
 #include "platform/host/sim.h"
 
 class LaunchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::Reset();
+    ResetSingleInstanceForTests();
+    ResetThreadSlotForTests();
     sim::SetModuleFileName("D:\\SETUP.EXE");
     sim::WriteFile("D:\\SETUP.EXE", "MZ");
   }

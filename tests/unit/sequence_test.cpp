@@ -15,7 +15,7 @@ using ::testing::ElementsAre;
 class SequenceTest : public LaunchTest {};
 
 TEST_F(SequenceTest, ARelativeProgramNameStartsFromTheHomeDirectory) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -34,7 +34,7 @@ TEST_F(SequenceTest, ARelativeProgramNameStartsFromTheHomeDirectory) {
 }
 
 TEST_F(SequenceTest, AProgramNameWithADirectoryButNoDriveStillWorksInTheHomeDirectory) {
-  WriteIni("[Application]\nProgramName=BIN\\GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=BIN\\GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\BIN\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -43,7 +43,7 @@ TEST_F(SequenceTest, AProgramNameWithADirectoryButNoDriveStillWorksInTheHomeDire
 }
 
 TEST_F(SequenceTest, AProgramNameWithADriveRunsInItsOwnDirectory) {
-  WriteIni("[Application]\nProgramName=E:\\APP\\GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=E:\\APP\\GAME.EXE\n");
   sim::WriteFile("E:\\APP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -53,7 +53,8 @@ TEST_F(SequenceTest, AProgramNameWithADriveRunsInItsOwnDirectory) {
 
 TEST_F(SequenceTest, AHomeDirectoryWithABlankIsQuotedSoNoShorterPrefixRuns) {
   sim::SetModuleFileName("C:\\Program Files\\SETUP.EXE");
-  sim::WriteFile("C:\\Program Files\\SETUP\\SETUP.ini", "[Application]\nProgramName=GAME.EXE\n");
+  sim::WriteFile("C:\\Program Files\\SETUP\\SETUP.ini",
+                 "[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   sim::WriteFile("C:\\Program Files\\SETUP\\GAME.EXE", "MZ");
   sim::WriteFile("C:\\Program.exe", "MZ");  // the decoy an unquoted line would start
   EXPECT_EQ(0, Run());
@@ -62,7 +63,7 @@ TEST_F(SequenceTest, AHomeDirectoryWithABlankIsQuotedSoNoShorterPrefixRuns) {
 }
 
 TEST_F(SequenceTest, SlowLoadGivesOnlyPathAndTmpAndTheControlFolder) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("D:\\SETUP\\FILES\\OCX");
   sim::SetTempPath("C:\\TEMP\\");
@@ -75,7 +76,7 @@ TEST_F(SequenceTest, SlowLoadGivesOnlyPathAndTmpAndTheControlFolder) {
 }
 
 TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::SetTempPath("");
   EXPECT_EQ(0, Run("/x /slowload"));
@@ -85,7 +86,7 @@ TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
 }
 
 TEST_F(SequenceTest, SlowLoadWithAnOcxPathOnAnotherDriveUsesItAsRead) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=C:\\CTRL\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=C:\\CTRL\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("C:\\CTRL");
   EXPECT_EQ(0, Run("/SlowLoad"));
@@ -95,7 +96,7 @@ TEST_F(SequenceTest, SlowLoadWithAnOcxPathOnAnotherDriveUsesItAsRead) {
 }
 
 TEST_F(SequenceTest, DebugTracesTheWholeRunInOrder) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::ScriptProcess(2);
   sim::SetClockStep(3);
@@ -109,14 +110,14 @@ TEST_F(SequenceTest, DebugTracesTheWholeRunInOrder) {
 }
 
 TEST_F(SequenceTest, WithoutDebugNothingIsTraced) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run("-Debug"));
   EXPECT_TRUE(sim::DebugOutput().empty());
 }
 
 TEST_F(SequenceTest, TheWaitPumpsEveryQueuedMessageAndPublishesTheThread) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::ScriptProcess(2, [](int wake) {
     for (int i = 0; i < wake; ++i) sim::PostQueueMessage(nullptr, 0x400 + static_cast<UINT>(wake), 0, 0);
@@ -153,22 +154,26 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusalCase{"NoConfigurationFile", nullptr, "GetIniFileName",
                     "Failed to find configuration file: D:\\SETUP\\SETUP.ini", 1},
-        RefusalCase{"NoProgramName", "[Application]\nCompanyName=X\n", "GetPrivateProfileString",
+        RefusalCase{"NoProgramName", "[Application]\nApplicationName=Game\nCompanyName=X\n",
+                    "GetPrivateProfileString",
                     "Failed to find label: ProgramName in Section: Application\n INIFile: "
                     "D:\\SETUP\\SETUP.ini",
                     1},
-        RefusalCase{"EmptyProgramName", "[Application]\nProgramName=\n", "GetPrivateProfileString",
+        RefusalCase{"EmptyProgramName", "[Application]\nApplicationName=Game\nProgramName=\n",
+                    "GetPrivateProfileString",
                     "Failed to find label: ProgramName in Section: Application\n INIFile: "
                     "D:\\SETUP\\SETUP.ini",
                     1},
-        RefusalCase{"MissingDirectory", "[Application]\nProgramName=F:\\NOWHERE\\GAME.EXE\n",
+        RefusalCase{"MissingDirectory",
+                    "[Application]\nApplicationName=Game\nProgramName=F:\\NOWHERE\\GAME.EXE\n",
                     "GetPrivateProfileString", "Could not set cwd to F:\\NOWHERE\\", 1},
-        RefusalCase{"MissingProgram", "[application]\nprogramname=NOGAME.EXE\n", "WinExecAndWait",
+        RefusalCase{"MissingProgram", "[application]\napplicationname=Game\nprogramname=NOGAME.EXE\n",
+                    "WinExecAndWait",
                     "Failed to Create Process D:\\SETUP\\NOGAME.EXE /00000000\n", 0}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 TEST_F(SequenceTest, AMessageBoxTypeIsInformationOrPlain) {
-  WriteIni("[Application]\nProgramName=NOGAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=NOGAME.EXE\n");
   Run();
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ(0u, sim::MessageBoxes()[0].type);
@@ -262,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(Configuration, ValueLengthTest,
 
 TEST_F(SequenceTest, AFourHundredCharacterProgramNameIsCutAndNeverOverruns) {
   std::string name = std::string(396, 'g') + ".EXE";
-  WriteIni("[Application]\nProgramName=" + name + "\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=" + name + "\n");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("Failed to Create Process D:\\SETUP\\" + std::string(260, 'g') + " /00000000\n",
@@ -271,7 +276,7 @@ TEST_F(SequenceTest, AFourHundredCharacterProgramNameIsCutAndNeverOverruns) {
 
 TEST_F(SequenceTest, ADriveProgramNameWhoseFolderIsTooLongCannotBecomeTheWorkingDirectory) {
   std::string folder = "E:\\" + std::string(255, 'd') + "\\";
-  WriteIni("[Application]\nProgramName=" + folder + "G.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=" + folder + "G.EXE\n");
   EXPECT_EQ(1, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("GetPrivateProfileString", sim::MessageBoxes()[0].caption);
@@ -310,7 +315,7 @@ TEST(ListKeyLimits, TheListEndsAfterItsSevenHundredTwentyEighthEntry) {
 }
 
 TEST_F(SequenceTest, ProfileReadsIgnoreCaseBlanksAndQuotes) {
-  WriteIni("[ application ]\n  programname = \"GAME.EXE\"  \n");
+  WriteIni("[ application ]\n  applicationname = Game\n  programname = \"GAME.EXE\"  \n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
