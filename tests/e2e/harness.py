@@ -122,7 +122,6 @@ class Session:
     def __init__(self):
         self.xvfb = None
         self.env = None
-        self.server_started = False
 
     def start(self):
         env = dict(os.environ)
@@ -134,7 +133,6 @@ class Session:
         ensure_prefix(env)
         # A persistent server keeps services and the desktop up between runs.
         subprocess.run([WINESERVER, "-p"], env=env, timeout=60, check=False)
-        self.server_started = True
         return self
 
     def _start_xvfb(self):
@@ -150,11 +148,12 @@ class Session:
         return ":" + number
 
     def stop(self):
-        if self.server_started and self.xvfb is not None:
-            # Wine's desktop is tied to this display: end Wine before the display.
+        if self.env is not None:
+            # Wine's desktop is tied to the display: end Wine first, and leave no
+            # persistent server behind.
             subprocess.run([WINESERVER, "-k"], env=self.env, timeout=60, check=False)
             subprocess.run([WINESERVER, "-w"], env=self.env, timeout=120, check=False)
-        self.server_started = False
+            self.env = None
         if self.xvfb is not None:
             self.xvfb.terminate()
             try:
@@ -170,9 +169,17 @@ _session = None
 def session():
     global _session
     if _session is None:
-        _session = Session().start()
+        _session = Session()
         atexit.register(_session.stop)
+        _session.start()
     return _session
+
+
+def _prefix_looks_booted():
+    system32 = DRIVE_C / "windows" / "system32"
+    registry = PREFIX / "system.reg"
+    return ((system32 / "kernel32.dll").exists() and (system32 / "user32.dll").exists()
+            and registry.exists() and registry.stat().st_size > 100_000)
 
 
 def ensure_prefix(env):
@@ -184,9 +191,13 @@ def ensure_prefix(env):
             return
         log(f"creating Wine prefix {PREFIX} (minutes under emulation)")
         started = time.monotonic()
-        subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=PREFIX_BOOT_TIMEOUT, check=True,
+        # Under emulation the first loader may fail while the boot it started goes
+        # on; what counts is the prefix once the server is idle.
+        subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=PREFIX_BOOT_TIMEOUT,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run([WINESERVER, "-w"], env=env, timeout=PREFIX_BOOT_TIMEOUT, check=False)
+        if not _prefix_looks_booted():
+            raise RuntimeError(f"booting the Wine prefix {PREFIX} failed")
         _READY_MARK.write_text("booted\n")
         log(f"prefix ready after {time.monotonic() - started:.0f} s")
 

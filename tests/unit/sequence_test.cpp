@@ -323,3 +323,90 @@ TEST_F(SequenceTest, ProfileReadsIgnoreCaseBlanksAndQuotes) {
 }
 
 }  // namespace
+
+namespace {
+
+struct SlowLoadLengthCase {
+  size_t ocx_path_length;  // a value without a drive, appended to D:\SETUP\ with a closing '\'
+  bool starts;
+};
+
+class SlowLoadLengthTest : public LaunchTest, public ::testing::WithParamInterface<SlowLoadLengthCase> {};
+
+// D:\SETUP\ (9) + value + '\' must stay within 259 characters.
+TEST_P(SlowLoadLengthTest, AControlFolderPastTheLimitIsRefusedWithAMessage) {
+  std::string value(GetParam().ocx_path_length, 'o');
+  WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=" + value + "\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  sim::MakeDirectory("D:\\SETUP\\" + value);
+  EXPECT_EQ(0, Run("/SlowLoad"));
+  if (GetParam().starts) {
+    ASSERT_EQ(1u, sim::Processes().size());
+    EXPECT_EQ("D:\\SETUP\\" + value + "\\", sim::Processes()[0].current_directory);
+  } else {
+    EXPECT_TRUE(sim::Processes().empty());
+    ASSERT_EQ(1u, sim::MessageBoxes().size());
+    EXPECT_EQ("WinExecAndWait", sim::MessageBoxes()[0].caption);
+    EXPECT_EQ("Failed to Create Process D:\\SETUP\\GAME.EXE /00000000\n", sim::MessageBoxes()[0].text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Launch, SlowLoadLengthTest,
+                         ::testing::Values(SlowLoadLengthCase{200, true}, SlowLoadLengthCase{249, true},
+                                           SlowLoadLengthCase{250, false}, SlowLoadLengthCase{259, false},
+                                           SlowLoadLengthCase{260, false}, SlowLoadLengthCase{261, false},
+                                           SlowLoadLengthCase{400, false}));
+
+struct TempLengthCase {
+  size_t length;  // characters of the temp folder, closing '\' included
+  bool listed;
+};
+
+class TempLengthTest : public LaunchTest, public ::testing::WithParamInterface<TempLengthCase> {};
+
+TEST_P(TempLengthTest, ATempFolderThatDoesNotFitIsLeftOut) {
+  std::string temp = "C:\\" + std::string(GetParam().length - 4, 't') + "\\";
+  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  sim::SetTempPath(temp);
+  EXPECT_EQ(0, Run("/SlowLoad"));
+  ASSERT_EQ(1u, sim::Processes().size());
+  const std::vector<std::string>& environment = sim::Processes()[0].environment;
+  ASSERT_EQ(GetParam().listed ? 2u : 1u, environment.size());
+  if (GetParam().listed) {
+    EXPECT_EQ("Tmp=" + temp, environment[1]);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Launch, TempLengthTest,
+                         ::testing::Values(TempLengthCase{258, true}, TempLengthCase{259, true},
+                                           TempLengthCase{260, false}, TempLengthCase{261, false},
+                                           TempLengthCase{400, false}));
+
+struct ModuleLengthCase {
+  size_t length;
+  bool usable;
+};
+
+class ModuleLengthTest : public LaunchTest, public ::testing::WithParamInterface<ModuleLengthCase> {};
+
+TEST_P(ModuleLengthTest, AModuleNameThatFillsItsBufferIsNeverUsed) {
+  // D:\ + folder + \S.EXE; the configuration file would be D:\folder\S\S.ini.
+  std::string folder(GetParam().length - 9, 'm');
+  sim::SetModuleFileName("D:\\" + folder + "\\S.EXE");
+  unsigned result = GetIniFileName(nullptr);
+  EXPECT_EQ(0u, result);
+  // Usable names get as far as the existence test and its message.
+  EXPECT_EQ(GetParam().usable ? 1u : 0u, sim::MessageBoxes().size());
+  if (!GetParam().usable) {
+    EXPECT_STREQ("", GetHomeDirectory());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Configuration, ModuleLengthTest,
+                         ::testing::Values(ModuleLengthCase{200, true}, ModuleLengthCase{257, true},
+                                           ModuleLengthCase{258, false},
+                                           ModuleLengthCase{259, false}, ModuleLengthCase{260, false},
+                                           ModuleLengthCase{261, false}, ModuleLengthCase{400, false}));
+
+}  // namespace

@@ -1,0 +1,220 @@
+"""The launcher under Wine: configuration, starting the application, its failures.
+
+Every wine run costs seconds, so each class runs the launcher once in
+setUpClass and its tests look at different sides of that one run."""
+
+import re
+import unittest
+from pathlib import Path
+
+import harness
+
+TRACE_LINE = re.compile(
+    r"^CurrentTime: \d{8} (Application Start|WinExec|WinExec Process Started|Process Exited"
+    r"|Application Stop)\n$")
+NO_SPLASH = " /00000000"
+
+
+class LauncherRun(unittest.TestCase):
+    """Lays out <root>\\<home>.EXE (the launcher) and <root>\\<home>\\<home>.ini, runs it once."""
+
+    home_name = "SETUP"
+    home_parent = ""
+    ini = "[Application]\nProgramName=GAME.EXE\n"
+    write_ini = True
+    args = ()
+    probes = {"GAME.EXE": ""}  # where the probe goes (relative to home unless it has a drive) and its cfg
+    folders = ()  # made inside home before the run
+
+    @classmethod
+    def setUpClass(cls):
+        cls.scenario = harness.Scenario(f"spine.{cls.__name__}")
+        parent = cls.home_parent + "\\" if cls.home_parent else ""
+        cls.home = cls.scenario.windows(f"{parent}{cls.home_name}\\")
+        cls.ini_path = cls.home + cls.home_name + ".ini"
+        launcher = cls.scenario.install("prelaunch.exe", f"{parent}{cls.home_name}.EXE")
+        cls.scenario.mkdir(f"{parent}{cls.home_name}")
+        for folder in cls.folders:
+            cls.scenario.mkdir(f"{parent}{cls.home_name}\\{folder}")
+        if cls.write_ini:
+            cls.scenario.write(f"{parent}{cls.home_name}\\{cls.home_name}.ini", cls.expand(cls.ini))
+        for where, cfg in cls.probes.items():
+            exe = harness.to_unix(cls.expand(where)) if ":" in where else harness.to_unix(cls.home + where)
+            exe.parent.mkdir(parents=True, exist_ok=True)
+            exe.write_bytes((harness.WIN32_BIN / "probe.exe").read_bytes())
+            if cfg:
+                exe.with_suffix(".probe.cfg").write_text(cfg)
+        cls.result = harness.run_launcher(cls.scenario, launcher, cls.args)
+
+    @classmethod
+    def expand(cls, text):
+        return text.replace("<root>", cls.scenario.windows().rstrip("\\")).replace("<home>", cls.home)
+
+    def records(self, where="GAME.EXE"):
+        exe = harness.to_unix(self.expand(where)) if ":" in where else harness.to_unix(self.home + where)
+        relative = Path(exe).relative_to(self.scenario.root)
+        return self.scenario.probe_records(str(relative))
+
+    def only_record(self, where="GAME.EXE"):
+        records = self.records(where)
+        self.assertEqual(len(records), 1, f"{where} should have started exactly once")
+        return records[0]
+
+    def assertCwd(self, record, folder):
+        # Windows reports a working directory without its trailing backslash.
+        self.assertEqual(record.cwd, folder.rstrip("\\"))
+
+    def assertNoBox(self):
+        self.assertEqual(self.result.boxes, [])
+
+    def assertOneBox(self, caption, text, icon):
+        self.assertEqual(len(self.result.boxes), 1, self.result.boxes)
+        box = self.result.boxes[0]
+        self.assertEqual((box["caption"], box["text"]), (caption, text))
+        self.assertEqual(box["buttons"], ["OK"])
+        self.assertEqual(box["icon"], icon)
+
+
+class RelativeProgramWithDebug(LauncherRun):
+    args = ("/Debug",)
+    app_alive_ms = 1500
+    probes = {"GAME.EXE": f"sleep_ms={app_alive_ms}\nexit_code=7\n"}
+
+    def test_a_relative_program_name_starts_from_the_home_directory(self):
+        self.assertEqual(self.only_record().command_line, f"{self.home}GAME.EXE{NO_SPLASH}")
+
+    def test_the_application_runs_in_the_home_directory(self):
+        self.assertCwd(self.only_record(), self.home)
+
+    def test_the_launcher_ends_with_zero_whatever_the_application_returned(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertNoBox()
+
+    def test_the_launcher_waits_for_the_application_to_end(self):
+        elapsed = {line[22:-1]: int(line[13:21]) for line in self.result.traces}
+        self.assertGreaterEqual(elapsed["Process Exited"] - elapsed["WinExec"], self.app_alive_ms)
+
+    def test_the_application_inherits_the_environment(self):
+        names = {entry.split("=", 1)[0].upper() for entry in self.only_record().environment}
+        self.assertTrue({"PATH", "WINDIR", "TEMP"} <= names, names)
+
+    def test_debug_traces_each_step_in_order(self):
+        for line in self.result.traces:
+            self.assertRegex(line, TRACE_LINE)
+        steps = [line[len("CurrentTime: 00000000 "):-1] for line in self.result.traces]
+        collapsed = [s for i, s in enumerate(steps) if i == 0 or s != steps[i - 1]]
+        self.assertEqual(collapsed, ["Application Start", "WinExec", "WinExec Process Started",
+                                     "Process Exited", "Application Stop"])
+        times = [int(line[13:21]) for line in self.result.traces]
+        self.assertEqual(times, sorted(times), "elapsed times never go back")
+
+
+class ProgramNameWithDrive(LauncherRun):
+    ini = "[Application]\nProgramName=<root>\\APP\\GAME.EXE\n"
+    probes = {"<root>\\APP\\GAME.EXE": ""}
+
+    def test_the_command_line_is_the_named_path(self):
+        record = self.only_record("<root>\\APP\\GAME.EXE")
+        self.assertEqual(record.command_line, self.expand("<root>\\APP\\GAME.EXE") + NO_SPLASH)
+
+    def test_the_application_runs_in_its_own_folder(self):
+        self.assertCwd(self.only_record("<root>\\APP\\GAME.EXE"), self.expand("<root>\\APP\\"))
+
+    def test_without_debug_nothing_is_traced(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertEqual(self.result.traces, [])
+        self.assertNoBox()
+
+
+class SlowLoadEnvironment:
+    """Shared checks of a /SlowLoad start; control_folder is relative to home."""
+
+    args = ("/SlowLoad",)
+    control_folder = ""
+
+    def test_the_environment_holds_only_path_and_tmp(self):
+        environment = self.only_record().environment
+        self.assertEqual(len(environment), 2, environment)
+        self.assertEqual(environment[0], f"Path={self.home}{self.control_folder};{self.home}")
+        self.assertTrue(environment[1].startswith("Tmp="), environment)
+
+    def test_tmp_names_an_existing_temp_folder(self):
+        temp = self.only_record().environment[1][len("Tmp="):]
+        self.assertRegex(temp, r"^[A-Za-z]:\\.*\\$")
+        self.assertTrue(harness.to_unix(temp).is_dir(), temp)
+
+    def test_the_application_runs_in_the_control_folder(self):
+        self.assertCwd(self.only_record(), self.home + self.control_folder)
+
+    def test_the_command_line_is_unchanged(self):
+        self.assertEqual(self.only_record().command_line, f"{self.home}GAME.EXE{NO_SPLASH}")
+        self.assertEqual(self.result.exit_code, 0)
+
+
+class SlowLoadWithoutOcxPath(SlowLoadEnvironment, LauncherRun):
+    pass
+
+
+class SlowLoadWithOcxPath(SlowLoadEnvironment, LauncherRun):
+    ini = "[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n"
+    control_folder = "FILES\\OCX\\"
+    folders = ("FILES\\OCX",)
+
+
+class BlankInHomeFolder(LauncherRun):
+    home_parent = "My Games"
+    probes = {"GAME.EXE": "", "<root>\\My.exe": ""}
+
+    def test_the_command_line_is_quoted(self):
+        self.assertEqual(self.only_record().command_line, f'"{self.home}GAME.EXE"{NO_SPLASH}')
+
+    def test_a_program_at_the_first_blank_never_runs(self):
+        self.assertEqual(self.records("<root>\\My.exe"), [])
+        self.assertEqual(self.result.exit_code, 0)
+
+
+class MissingIni(LauncherRun):
+    write_ini = False
+    probes = {"GAME.EXE": ""}
+
+    def test_the_missing_file_is_named_and_the_launcher_stops(self):
+        self.assertOneBox("GetIniFileName", f"Failed to find configuration file: {self.ini_path}",
+                          icon=True)
+        self.assertEqual(self.result.exit_code, 1)
+        self.assertEqual(self.records(), [])
+
+
+class MissingProgramName(LauncherRun):
+    ini = "[Application]\nProgram=GAME.EXE\n"
+
+    def test_the_missing_label_is_named_and_the_launcher_stops(self):
+        self.assertOneBox(
+            "GetPrivateProfileString",
+            f"Failed to find label: ProgramName in Section: Application\n INIFile: {self.ini_path}",
+            icon=True)
+        self.assertEqual(self.result.exit_code, 1)
+        self.assertEqual(self.records(), [])
+
+
+class ProgramFolderMissing(LauncherRun):
+    ini = "[Application]\nProgramName=<root>\\NOWHERE\\GAME.EXE\n"
+    probes = {}
+
+    def test_the_folder_is_named_and_the_launcher_stops(self):
+        self.assertOneBox("GetPrivateProfileString",
+                          self.expand("Could not set cwd to <root>\\NOWHERE\\"), icon=True)
+        self.assertEqual(self.result.exit_code, 1)
+
+
+class ProgramMissing(LauncherRun):
+    ini = "[Application]\nProgramName=ABSENT.EXE\n"
+
+    def test_the_refused_command_line_is_shown_and_the_launcher_ends_normally(self):
+        self.assertOneBox("WinExecAndWait", f"Failed to Create Process {self.home}ABSENT.EXE{NO_SPLASH}\n",
+                          icon=False)
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertEqual(self.records(), [])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
