@@ -336,7 +336,7 @@ class SlowLoadLengthTest : public LaunchTest, public ::testing::WithParamInterfa
 // D:\SETUP\ (9) + value + '\' must stay within 259 characters.
 TEST_P(SlowLoadLengthTest, AControlFolderPastTheLimitIsRefusedWithAMessage) {
   std::string value(GetParam().ocx_path_length, 'o');
-  WriteIni("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=" + value + "\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=" + value + "\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("D:\\SETUP\\" + value);
   EXPECT_EQ(0, Run("/SlowLoad"));
@@ -366,7 +366,7 @@ class TempLengthTest : public LaunchTest, public ::testing::WithParamInterface<T
 
 TEST_P(TempLengthTest, ATempFolderThatDoesNotFitIsLeftOut) {
   std::string temp = "C:\\" + std::string(GetParam().length - 4, 't') + "\\";
-  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::SetTempPath(temp);
   EXPECT_EQ(0, Run("/SlowLoad"));
