@@ -20,7 +20,7 @@ class LauncherRun(unittest.TestCase):
 
     home_name = "SETUP"
     home_parent = ""
-    ini = "[Application]\nProgramName=GAME.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=GAME.EXE\n"
     write_ini = True
     args = ()
     probes = {"GAME.EXE": ""}  # where the probe goes (relative to home unless it has a drive) and its cfg
@@ -48,7 +48,8 @@ class LauncherRun(unittest.TestCase):
 
     @classmethod
     def expand(cls, text):
-        return text.replace("<root>", cls.scenario.windows().rstrip("\\")).replace("<home>", cls.home)
+        return (text.replace("<root>", cls.scenario.windows().rstrip("\\")).replace("<home>", cls.home)
+                .replace("<app>", f"spine.{cls.__name__}"))
 
     def records(self, where="GAME.EXE"):
         exe = harness.to_unix(self.expand(where)) if ":" in where else harness.to_unix(self.home + where)
@@ -110,7 +111,7 @@ class RelativeProgramWithDebug(LauncherRun):
 
 
 class ProgramNameWithDrive(LauncherRun):
-    ini = "[Application]\nProgramName=<root>\\APP\\GAME.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=<root>\\APP\\GAME.EXE\n"
     probes = {"<root>\\APP\\GAME.EXE": ""}
 
     def test_the_command_line_is_the_named_path(self):
@@ -156,7 +157,7 @@ class SlowLoadWithoutOcxPath(SlowLoadEnvironment, LauncherRun):
 
 
 class SlowLoadWithOcxPath(SlowLoadEnvironment, LauncherRun):
-    ini = "[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n"
     control_folder = "FILES\\OCX\\"
     folders = ("FILES\\OCX",)
 
@@ -185,7 +186,7 @@ class MissingIni(LauncherRun):
 
 
 class MissingProgramName(LauncherRun):
-    ini = "[Application]\nProgram=GAME.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgram=GAME.EXE\n"
 
     def test_the_missing_label_is_named_and_the_launcher_stops(self):
         self.assertOneBox(
@@ -197,7 +198,7 @@ class MissingProgramName(LauncherRun):
 
 
 class ProgramFolderMissing(LauncherRun):
-    ini = "[Application]\nProgramName=<root>\\NOWHERE\\GAME.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=<root>\\NOWHERE\\GAME.EXE\n"
     probes = {}
 
     def test_the_folder_is_named_and_the_launcher_stops(self):
@@ -207,7 +208,7 @@ class ProgramFolderMissing(LauncherRun):
 
 
 class ProgramMissing(LauncherRun):
-    ini = "[Application]\nProgramName=ABSENT.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=ABSENT.EXE\n"
 
     def test_the_refused_command_line_is_shown_and_the_launcher_ends_normally(self):
         self.assertOneBox("WinExecAndWait", f"Failed to Create Process {self.home}ABSENT.EXE{NO_SPLASH}\n",
