@@ -35,7 +35,7 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
     sim::AddThreadWindow({0x500, "GameWindow", "Notes", false});
     if (GetParam().window_up) {
       sim::HoldSemaphore("Game");
-      sim::AddThreadWindow({0x500, "GameWindow", "The Game", true});
+      sim::AddThreadWindow({0x500, "GameWindow", "The Game", false});
     } else {
       sim::HoldSemaphore("Game", 1);
       sim::QueueAnswer(IDRETRY);
