@@ -15,6 +15,7 @@ GAME_CLASS = "PrelaunchGame"
 GAME_TITLE = "The Game probe"
 QUESTION = "Would you like to try running it anyway ?"
 START_TIMEOUT = 240
+ANSWERER_READY_TIMEOUT = 600  # several sessions may share the machine
 LAUNCHERS_AT_ONCE = 4  # eight take too long under emulation
 
 MEMORY_MESSAGE = (
@@ -40,11 +41,15 @@ class Watch:
             [harness.WINE, harness.to_windows(answerer), harness.to_windows(self.box_log),
              ",".join(answers), harness.to_windows(self.stop_file)],
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        harness._wait_for(lambda: self.box_log.exists() or self.answerer.poll() is not None,
-                          harness.ANSWERER_READY_TIMEOUT, "the box answerer")
-        if not self.box_log.exists():
-            raise RuntimeError("box answerer exited early")
         self.runs = []
+        try:
+            harness._wait_for(lambda: self.box_log.exists() or self.answerer.poll() is not None,
+                              ANSWERER_READY_TIMEOUT, "the box answerer")
+            if not self.box_log.exists():
+                raise RuntimeError("box answerer exited early")
+        except Exception:
+            self.stop()
+            raise
 
     def start(self, exe, args=()):
         stderr = open(self.scenario.path(f"_stderr{len(self.runs)}.txt"), "wb")
