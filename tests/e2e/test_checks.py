@@ -14,7 +14,7 @@ import harness
 GAME_CLASS = "PrelaunchGame"
 GAME_TITLE = "The Game probe"
 QUESTION = "Would you like to try running it anyway ?"
-START_TIMEOUT = 240
+START_TIMEOUT = 600  # a wine start can take minutes on a loaded, emulating machine
 ANSWERER_READY_TIMEOUT = 600  # several sessions may share the machine
 LAUNCHERS_AT_ONCE = 4  # eight take too long under emulation
 
