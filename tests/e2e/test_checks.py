@@ -69,7 +69,8 @@ class Watch:
         for started, stderr in self.runs:
             if started is process:
                 stderr.close()
-                text = open(stderr.name, "rb").read().decode("latin-1")
+                with open(stderr.name, "rb") as written:
+                    text = written.read().decode("latin-1")
                 return process.returncode, harness.debug_strings(text)
         raise ValueError("not started here")
 
@@ -131,6 +132,8 @@ class SecondLauncherWhileTheWindowIsUp(CheckRun):
             harness._wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
                               "the application's window")
             time.sleep(2)  # the first launcher's wait takes the nudge
+            if first.poll() is not None:
+                raise RuntimeError("the first launcher ended before the second started")
             cls.second_status, cls.second_traces = watch.finish(watch.start(launcher, ("/Debug",)))
             cls.scenario.write("_stop_game", "")
             cls.first_status, _ = watch.finish(first)
