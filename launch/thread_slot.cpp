@@ -15,3 +15,5 @@ static volatile DWORD g_shared_thread_id = 0;
 void StoreSharedThreadId(DWORD thread_id) { g_shared_thread_id = thread_id; }
 
 DWORD LoadSharedThreadId() { return g_shared_thread_id; }
+
+void ResetThreadSlotForTests() { g_shared_thread_id = 0; }

@@ -6,3 +6,5 @@
 
 void StoreSharedThreadId(DWORD thread_id);
 DWORD LoadSharedThreadId();
+
+void ResetThreadSlotForTests();

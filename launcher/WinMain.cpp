@@ -1,5 +1,7 @@
 // The launcher's entry: one fixed sequence of steps, ending with status 1 at
 // the first step that refuses, or 0 once the application has run.
+#include "checks/display_memory.h"
+#include "checks/single_instance.h"
 #include "components/core_components.h"
 #include "config/ini.h"
 #include "config/paths.h"
@@ -37,13 +39,39 @@ static int CouldNotSetDirectory(const char* directory) {
   return kStop;
 }
 
+static int TooFewColors() {
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message, "%s%s%s",
+             "This application was designed for 256 color mode or better.\n",
+             "Please use the Display Settings to change to 256 Color,\n", "High Color or True Color.");
+  ShowMessage(nullptr, message, "Information", kMessageInformation);
+  return kStop;
+}
+
+// Only OK goes on; Cancel, a closed box or one that failed to show stop.
+static int GoOnWithLittleMemory() {
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message, "%s%s%s%s%s%s%s",
+             "There are currently not enough system resources to run this application reliably.\n",
+             "Tip: To free system resources you can:\n", "\tExit other application(s)\n",
+             "\tEmpty Recycle Bin\n", "\tFree up disk space\n",
+             "Please consult your system help for additional tips on making more memory available.\n",
+             "Select OK to run this application anyway or Cancel to exit.");
+  return ShowMessage(nullptr, message, "Information", kMessageOkCancel) == IDOK;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show) {
   (void)previous;
   (void)show;
   Switches switches = ReadSwitches(arguments);
   TraceStart(switches.debug);
+  if (!HasEnoughColors()) return TooFewColors();
 
   if (GetIniFileName(instance) == 0) return kStop;
+
+
+  if (IsAlreadyRunning()) return kStop;
+  if (!HasEnoughMemory() && !GoOnWithLittleMemory()) return kStop;
 
   char program_name[kProgramNameCapacity];
   if (GetIniString("Application", "ProgramName", program_name, sizeof program_name, 1) == 0) {

@@ -79,17 +79,26 @@ const std::vector<DrawRecord>& Draws() { return M().draws; }
 
 }  // namespace sim
 
+namespace sim {
+namespace detail {
+HWND DesktopWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10010)); }
+}  // namespace detail
+}  // namespace sim
+
 HDC WINAPI GetDC(HWND window) {
   if (Enter("GetDC", {HexOf(window)})) return nullptr;
-  if (window != nullptr && M().windows.count(window) == 0) {
+  if (window != nullptr && window != sim::detail::DesktopWindow() && M().windows.count(window) == 0) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
   return NewDc(window);
 }
 
+// A device context goes back only with the window it was taken for.
 int WINAPI ReleaseDC(HWND window, HDC dc) {
   Note("ReleaseDC", {HexOf(window), HexOf(dc)});
+  sim::detail::DeviceContext* found = FindDc(dc);
+  if (found == nullptr || found->window != window) return 0;
   return FreeDc(dc);
 }
 
@@ -115,7 +124,9 @@ BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) {
 
 int WINAPI GetDeviceCaps(HDC dc, int index) {
   if (Enter("GetDeviceCaps", {HexOf(dc), Number(index)})) return 0;
-  if (FindDc(dc) == nullptr || index != RASTERCAPS) return 0;
+  if (FindDc(dc) == nullptr) return 0;
+  if (index == BITSPIXEL) return M().bits_per_pixel;
+  if (index != RASTERCAPS) return 0;
   return kRasterCapsAlways | (M().palette_device ? RC_PALETTE : 0);
 }
 

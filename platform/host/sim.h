@@ -67,6 +67,39 @@ void ScriptProcess(int wakeups_before_exit, std::function<void(int)> on_wake = {
 void PostQueueMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 std::vector<MSG> DispatchedMessages();
 
+// Display: the colour depth GetDeviceCaps reports for the desktop's device
+// context (16 on a fresh machine).
+void SetBitsPerPixel(int bits);
+// Device contexts handed out and not yet released.
+int OpenDeviceContextCount();
+
+// Memory figures GlobalMemoryStatus reports, in bytes.
+void SetFreeMemory(DWORD available_physical, DWORD available_page_file);
+
+// Named kernel objects live per machine. Another launcher can hold a
+// semaphore of a name, for ever or until the launcher has met it
+// released_after_probes more times; or an object of another kind can take the
+// name.
+void HoldSemaphore(const std::string& name, int released_after_probes = -1);
+void HoldOtherObject(const std::string& name);
+bool SemaphoreExists(const std::string& name);
+// Semaphore handles the launcher holds: kept until the process ends, so they
+// are left out of OpenHandleCount.
+int OpenSemaphoreHandleCount();
+
+// Top-level windows of other threads, in the order EnumThreadWindows hands
+// them over. An empty class name makes GetClassNameA fail.
+struct WindowSpec {
+  DWORD thread_id;
+  std::string class_name;
+  std::string title;
+  bool iconic = false;
+};
+HWND AddThreadWindow(const WindowSpec& spec);
+bool WindowIsIconic(HWND window);
+HWND ForegroundWindow();
+HWND TopWindow();
+
 // Calls, in order, with their arguments as text.
 struct Call {
   std::string name;
@@ -85,7 +118,7 @@ void FailFromCall(size_t index, DWORD error, bool persistent);
 void SetSystemDirectory(const std::string& path);
 
 // Handles (processes, threads, keys, windows, DCs, palettes, heap blocks ...)
-// taken and not yet given back.
+// taken and not yet given back; semaphore handles are counted apart, above.
 int OpenHandleCount();
 
 // The screen and its display: 1024 x 768 without a hardware palette by default.

@@ -119,7 +119,9 @@ void FailFromCall(size_t index, DWORD error, bool persistent) {
 }
 
 int OpenHandleCount() {
-  return static_cast<int>(M().open_handles.size() + M().heap_blocks.size());
+  int count = static_cast<int>(M().heap_blocks.size());
+  for (uintptr_t handle : M().open_handles) count += M().semaphore_handles.count(handle) == 0 ? 1 : 0;
+  return count;
 }
 
 }  // namespace sim

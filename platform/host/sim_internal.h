@@ -117,6 +117,28 @@ struct Machine {
   // handles
   uintptr_t next_handle = 0x1000;
   std::set<uintptr_t> open_handles;
+
+  // display and memory
+  int bits_per_pixel = 16;
+  DWORD available_physical = 512u << 20;
+  DWORD available_page_file = 1024u << 20;
+
+  // named objects: other launchers' holds, and the launcher's own handles
+  struct Hold {
+    bool semaphore;
+    int probes_left;  // -1: held for ever
+  };
+  std::map<std::string, Hold> holds;
+  std::map<uintptr_t, std::string> semaphore_handles;
+
+  // windows of other threads
+  struct ThreadWindow {
+    HWND handle;
+    WindowSpec spec;
+  };
+  std::vector<ThreadWindow> thread_windows;
+  HWND foreground = nullptr;
+  HWND top = nullptr;
 };
 
 Machine& M();
@@ -149,6 +171,8 @@ bool CallWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam
 std::string MapPath(const std::string& windows_path);
 // Absolute, normalised Windows path ("C:\A\B"), without a trailing separator.
 std::string FullWindowsPath(const std::string& windows_path);
+// The one desktop window, whose device context is the whole screen.
+HWND DesktopWindow();
 bool IsFile(const std::string& windows_path);
 bool IsDirectory(const std::string& windows_path);
 

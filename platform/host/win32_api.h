@@ -72,6 +72,7 @@ typedef size_t SIZE_T;
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
@@ -106,6 +107,23 @@ typedef struct _OFSTRUCT {
 #define IDOK 1
 #define IDCANCEL 2
 #define IDRETRY 4
+
+// Display and windows
+#define BITSPIXEL 12
+#define SW_SHOWNOACTIVATE 4
+typedef BOOL(CALLBACK* WNDENUMPROC)(HWND window, LPARAM value);
+
+// The 32-bit record: eight 32-bit fields, as Win32 lays it out.
+typedef struct _MEMORYSTATUS {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  DWORD dwTotalPhys;
+  DWORD dwAvailPhys;
+  DWORD dwTotalPageFile;
+  DWORD dwAvailPageFile;
+  DWORD dwTotalVirtual;
+  DWORD dwAvailVirtual;
+} MEMORYSTATUS, *LPMEMORYSTATUS;
 
 // Processes and waiting
 #define INFINITE 0xFFFFFFFF
@@ -320,6 +338,9 @@ BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle);
 BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD handle, DWORD size, LPVOID data);
 BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUINT length);
+void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
+HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
+                               LONG maximum_count, LPCSTR name);
 
 // User interface
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
@@ -328,6 +349,19 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
+HWND WINAPI GetDesktopWindow(void);
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);
+BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM value);
+int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size);
+int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
+BOOL WINAPI IsIconic(HWND window);
+BOOL WINAPI ShowWindow(HWND window, int command);
+BOOL WINAPI BringWindowToTop(HWND window);
+BOOL WINAPI SetForegroundWindow(HWND window);
+
+// Graphics
+int WINAPI GetDeviceCaps(HDC dc, int index);
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* window_class);
 BOOL WINAPI GetClassInfoA(HINSTANCE instance, LPCSTR class_name, WNDCLASSA* window_class);
@@ -342,11 +376,8 @@ UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC callba
 BOOL WINAPI InvalidateRect(HWND window, const RECT* area, BOOL erase);
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
-HDC WINAPI GetDC(HWND window);
-int WINAPI ReleaseDC(HWND window, HDC dc);
 
 // Graphics
-int WINAPI GetDeviceCaps(HDC dc, int index);
 HPALETTE WINAPI CreatePalette(const LOGPALETTE* palette);
 HPALETTE WINAPI SelectPalette(HDC dc, HPALETTE palette, BOOL force_background);
 UINT WINAPI RealizePalette(HDC dc);

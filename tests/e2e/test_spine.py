@@ -23,7 +23,7 @@ class LauncherRun(unittest.TestCase):
 
     home_name = "SETUP"
     home_parent = ""
-    ini = "[Application]\nProgramName=GAME.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=GAME.EXE\n"
     write_ini = True
     args = ()
     probes = {"GAME.EXE": ""}  # where each probe goes, and its cfg
@@ -51,7 +51,8 @@ class LauncherRun(unittest.TestCase):
 
     @classmethod
     def expand(cls, text):
-        return text.replace("<root>", cls.scenario.windows().rstrip("\\")).replace("<home>", cls.home)
+        return (text.replace("<root>", cls.scenario.windows().rstrip("\\")).replace("<home>", cls.home)
+                .replace("<app>", f"spine.{cls.__name__}"))
 
     @classmethod
     def configuration(cls):
@@ -127,7 +128,7 @@ class RelativeProgramWithDebug(LauncherRun):
 
 
 class ProgramNameWithDrive(LauncherRun):
-    ini = "[Application]\nProgramName=<root>\\APP\\GAME.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=<root>\\APP\\GAME.EXE\n"
     probes = {"<root>\\APP\\GAME.EXE": ""}
 
     def test_the_command_line_is_the_named_path(self):
@@ -173,7 +174,7 @@ class SlowLoadWithoutOcxPath(SlowLoadEnvironment, LauncherRun):
 
 
 class SlowLoadWithOcxPath(SlowLoadEnvironment, LauncherRun):
-    ini = "[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n"
     control_folder = "FILES\\OCX\\"
     folders = ("FILES\\OCX",)
 
@@ -202,7 +203,7 @@ class MissingIni(LauncherRun):
 
 
 class MissingProgramName(LauncherRun):
-    ini = "[Application]\nProgram=GAME.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgram=GAME.EXE\n"
 
     def test_the_missing_label_is_named_and_the_launcher_stops(self):
         self.assertOneBox(
@@ -214,7 +215,7 @@ class MissingProgramName(LauncherRun):
 
 
 class ProgramFolderMissing(LauncherRun):
-    ini = "[Application]\nProgramName=<root>\\NOWHERE\\GAME.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=<root>\\NOWHERE\\GAME.EXE\n"
     probes = {}
 
     def test_the_folder_is_named_and_the_launcher_stops(self):
@@ -224,7 +225,7 @@ class ProgramFolderMissing(LauncherRun):
 
 
 class ProgramMissing(LauncherRun):
-    ini = "[Application]\nProgramName=ABSENT.EXE\n"
+    ini = "[Application]\nApplicationName=<app>\nProgramName=ABSENT.EXE\n"
 
     def test_the_refused_command_line_is_shown_and_the_launcher_ends_normally(self):
         self.assertEqual(len(self.result.boxes), 1, self.result.boxes)

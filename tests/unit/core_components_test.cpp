@@ -37,7 +37,7 @@ std::vector<std::string> KeysRead() {
 class CoreComponentsTest : public LaunchTest {
  protected:
   int Check(const std::string& section) {
-    WriteIni("[Application]\nProgramName=GAME.EXE\n" + section);
+    WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nProgramName=GAME.EXE\n" + section);
     EXPECT_GT(GetIniFileName(nullptr), 0u);
     TraceStart(0);
     return CheckCoreComponents();
@@ -79,7 +79,7 @@ TEST_F(CoreComponentsTest, TheListEndsAtTheFirstEmptyName) {
 TEST_F(CoreComponentsTest, TheFirstEntryNotCurrentEndsTheWalkWithoutTracingTheRest) {
   PutVersionData(kSystem + "A.DLL", "versioned.dll");
   PutVersionData(kSystem + "C.DLL", "versioned.dll");
-  WriteIni("[Application]\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=A.DLL\nCore2=ABSENT.DLL\n"
+  WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=A.DLL\nCore2=ABSENT.DLL\n"
            "Core2Version=1.0.0.0\nCore3=C.DLL\n");
   GetIniFileName(nullptr);
   TraceStart(1);
@@ -142,7 +142,7 @@ class LaunchModeTest : public LaunchTest, public ::testing::WithParamInterface<M
 
 TEST_P(LaunchModeTest, ChosenByTheCoreComponentsAndTheSwitch) {
   const ModeCase& c = GetParam();
-  WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n"
+  WriteIni(std::string("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n"
                        "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=") +
            c.required + "\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
@@ -162,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(Launch, LaunchModeTest,
                          [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.name; });
 
 TEST_F(CoreComponentsTest, AMissingCoreComponentStartsTheApplicationInSlowLoadMode) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=ABSENT.DLL\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=ABSENT.DLL\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run("/Debug"));
   ASSERT_EQ(1u, sim::Processes().size());

@@ -6,21 +6,28 @@
 #include <set>
 #include <string>
 
+#include "launch/thread_slot.h"
 #include "launch_fixture.h"
 #include "version_data.h"
 
 namespace {
 
 struct LaunchCase {
+  const char* name;
   const char* arguments;
   const char* splash_off_time;
+  // Another launcher's application shows its window: the launch ends at the
+  // guard. Otherwise the other launcher ends after the first probe, and Retry
+  // goes on.
+  bool window_up;
 };
 
 class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterface<LaunchCase> {
  protected:
   void Prepare() {
     SetUp();
-    WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\nSplashOffTime=") +
+    WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nWinClass=GameWindow\nWinText=Game\n"
+                         "MegRequired=64\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\nSplashOffTime=") +
              GetParam().splash_off_time + "\n[SystemOcx]\nOcxPath=OCX\n"
              "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=2.10.0.5\nCore2=MORE.DLL\n");
     PutVersionData("C:\\WINDOWS\\SYSTEM32\\RUNTIME.DLL", "versioned.dll");
@@ -38,20 +45,32 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
       if (wake == 2) sim::PostQueueMessage(splash, kSplashCloseMessage, 0, 0);
       sim::AdvanceClock(100);
     });
+    StoreSharedThreadId(0x500);
+    sim::AddThreadWindow({0x500, "Tooltip", "", false});
+    sim::AddThreadWindow({0x500, "GameWindow", "Notes", false});
+    if (GetParam().window_up) {
+      sim::HoldSemaphore("Game");
+      sim::AddThreadWindow({0x500, "GameWindow", "The Game", false});
+    } else {
+      sim::HoldSemaphore("Game", 1);
+      sim::QueueAnswer(IDRETRY);
+    }
   }
   int Run() { return LaunchTest::Run(GetParam().arguments); }
 };
 
 const std::set<std::string> kKnownCaptions = {"GetIniFileName", "GetPrivateProfileString",
-                                              "WinExecAndWait"};
+                                              "WinExecAndWait", "Information", "Error"};
 
 TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
   Prepare();
-  ASSERT_EQ(0, Run());
-  // The baseline run goes through the splash's whole life: drawn, repainted, taken down.
-  EXPECT_GE(sim::Draws().size(), 3u);
-  EXPECT_TRUE(sim::Windows().empty());
-  EXPECT_EQ(1u, sim::Sounds().size());
+  ASSERT_EQ(GetParam().window_up ? 1 : 0, Run());
+  if (!GetParam().window_up) {
+    // The baseline run goes through the splash's whole life: drawn, repainted, taken down.
+    EXPECT_GE(sim::Draws().size(), 3u);
+    EXPECT_TRUE(sim::Windows().empty());
+    EXPECT_EQ(1u, sim::Sounds().size());
+  }
   const size_t total = sim::Calls().size();
   ASSERT_GT(total, 10u);
 
@@ -64,7 +83,9 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
                           std::to_string(index);
       EXPECT_TRUE(status == 0 || status == 1) << where;
       EXPECT_EQ(0, OpenAtExit()) << where;
+      EXPECT_LE(sim::OpenSemaphoreHandleCount(), 1) << where;
       EXPECT_LE(sim::Processes().size(), 1u) << where;
+      EXPECT_LE(sim::CallsTo("SetForegroundWindow").size(), 1u) << where;
       for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {
         EXPECT_TRUE(kKnownCaptions.count(box.caption) == 1) << where << ": " << box.caption;
       }
@@ -81,7 +102,11 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Launch, FaultInjectionTest,
-                         ::testing::Values(LaunchCase{"", "65535"}, LaunchCase{"/Debug /SlowLoad", "150"}));
+INSTANTIATE_TEST_SUITE_P(
+    Launch, FaultInjectionTest,
+    ::testing::Values(LaunchCase{"AloneAfterRetry", "", "65535", false},
+                      LaunchCase{"AloneAfterRetryTracedSlowLoad", "/Debug /SlowLoad", "150", false},
+                      LaunchCase{"AnotherCopyShowsItsWindow", "/Debug", "65535", true}),
+    [](const ::testing::TestParamInfo<LaunchCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "checks/single_instance.h"
+#include "launch/thread_slot.h"
 #include "platform/host/sim.h"
 #include "splash/splash.h"
 
@@ -38,6 +40,8 @@ class LaunchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::Reset();
+    ResetSingleInstanceForTests();
+    ResetThreadSlotForTests();
     sim::SetModuleFileName("D:\\SETUP.EXE");
     sim::WriteFile("D:\\SETUP.EXE", "MZ");
     ResetSplashForTests();

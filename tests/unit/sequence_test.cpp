@@ -15,7 +15,7 @@ using ::testing::ElementsAre;
 class SequenceTest : public LaunchTest {};
 
 TEST_F(SequenceTest, ARelativeProgramNameStartsFromTheHomeDirectory) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -34,7 +34,7 @@ TEST_F(SequenceTest, ARelativeProgramNameStartsFromTheHomeDirectory) {
 }
 
 TEST_F(SequenceTest, AProgramNameWithADirectoryButNoDriveStillWorksInTheHomeDirectory) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=BIN\\GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=BIN\\GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\BIN\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -43,7 +43,7 @@ TEST_F(SequenceTest, AProgramNameWithADirectoryButNoDriveStillWorksInTheHomeDire
 }
 
 TEST_F(SequenceTest, AProgramNameWithADriveRunsInItsOwnDirectory) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=E:\\APP\\GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=E:\\APP\\GAME.EXE\n");
   sim::WriteFile("E:\\APP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -53,7 +53,7 @@ TEST_F(SequenceTest, AProgramNameWithADriveRunsInItsOwnDirectory) {
 
 TEST_F(SequenceTest, AHomeDirectoryWithABlankIsQuotedSoNoShorterPrefixRuns) {
   sim::SetModuleFileName("C:\\Program Files\\SETUP.EXE");
-  sim::WriteFile("C:\\Program Files\\SETUP\\SETUP.ini", "[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  sim::WriteFile("C:\\Program Files\\SETUP\\SETUP.ini", "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("C:\\Program Files\\SETUP\\GAME.EXE", "MZ");
   sim::WriteFile("C:\\Program.exe", "MZ");  // the decoy an unquoted line would start
   EXPECT_EQ(0, Run());
@@ -62,7 +62,7 @@ TEST_F(SequenceTest, AHomeDirectoryWithABlankIsQuotedSoNoShorterPrefixRuns) {
 }
 
 TEST_F(SequenceTest, SlowLoadGivesOnlyPathAndTmpAndTheControlFolder) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("D:\\SETUP\\FILES\\OCX");
   sim::SetTempPath("C:\\TEMP\\");
@@ -75,7 +75,7 @@ TEST_F(SequenceTest, SlowLoadGivesOnlyPathAndTmpAndTheControlFolder) {
 }
 
 TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::SetTempPath("");
   EXPECT_EQ(0, Run("/x /slowload"));
@@ -85,7 +85,7 @@ TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
 }
 
 TEST_F(SequenceTest, SlowLoadWithAnOcxPathOnAnotherDriveUsesItAsRead) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=C:\\CTRL\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=C:\\CTRL\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("C:\\CTRL");
   EXPECT_EQ(0, Run("/SlowLoad"));
@@ -95,7 +95,7 @@ TEST_F(SequenceTest, SlowLoadWithAnOcxPathOnAnotherDriveUsesItAsRead) {
 }
 
 TEST_F(SequenceTest, DebugTracesTheWholeRunInOrder) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::ScriptProcess(2);
   sim::SetClockStep(3);
@@ -109,14 +109,14 @@ TEST_F(SequenceTest, DebugTracesTheWholeRunInOrder) {
 }
 
 TEST_F(SequenceTest, WithoutDebugNothingIsTraced) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run("-Debug"));
   EXPECT_TRUE(sim::DebugOutput().empty());
 }
 
 TEST_F(SequenceTest, TheWaitPumpsEveryQueuedMessageAndPublishesTheThread) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::ScriptProcess(2, [](int wake) {
     for (int i = 0; i < wake; ++i) sim::PostQueueMessage(nullptr, 0x400 + static_cast<UINT>(wake), 0, 0);
@@ -153,22 +153,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusalCase{"NoConfigurationFile", nullptr, "GetIniFileName",
                     "Failed to find configuration file: D:\\SETUP\\SETUP.ini", 1},
-        RefusalCase{"NoProgramName", "[Application]\nCompanyName=X\n", "GetPrivateProfileString",
+        RefusalCase{"NoProgramName", "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nCompanyName=X\n",
+                    "GetPrivateProfileString",
                     "Failed to find label: ProgramName in Section: Application\n INIFile: "
                     "D:\\SETUP\\SETUP.ini",
                     1},
-        RefusalCase{"EmptyProgramName", "[Application]\nSplashWaveFile=intro.wav\nProgramName=\n", "GetPrivateProfileString",
+        RefusalCase{"EmptyProgramName", "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=\n", "GetPrivateProfileString",
                     "Failed to find label: ProgramName in Section: Application\n INIFile: "
                     "D:\\SETUP\\SETUP.ini",
                     1},
-        RefusalCase{"MissingDirectory", "[Application]\nSplashWaveFile=intro.wav\nProgramName=F:\\NOWHERE\\GAME.EXE\n",
+        RefusalCase{"MissingDirectory", "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=F:\\NOWHERE\\GAME.EXE\n",
                     "GetPrivateProfileString", "Could not set cwd to F:\\NOWHERE\\", 1},
-        RefusalCase{"MissingProgram", "[application]\nprogramname=NOGAME.EXE\nSplashWaveFile=intro.wav\n", "WinExecAndWait",
+        RefusalCase{"MissingProgram", "[application]\napplicationname=Game\nprogramname=NOGAME.EXE\nSplashWaveFile=intro.wav\n", "WinExecAndWait",
                     "Failed to Create Process D:\\SETUP\\NOGAME.EXE /00000000\n", 0}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 TEST_F(SequenceTest, AMessageBoxTypeIsInformationOrPlain) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=NOGAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=NOGAME.EXE\n");
   Run();
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ(0u, sim::MessageBoxes()[0].type);
@@ -246,7 +247,7 @@ class ValueLengthTest : public LaunchTest, public ::testing::WithParamInterface<
 
 TEST_P(ValueLengthTest, AValueLongerThanItsBufferIsCut) {
   std::string value(GetParam().value_length, 'v');
-  WriteIni("[Application]\nKey=" + value + "\n");
+  WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nKey=" + value + "\n");
   ASSERT_NE(0u, GetIniFileName(nullptr));
   std::vector<char> out(GetParam().capacity);
   EXPECT_EQ(GetParam().expected, GetIniString("Application", "Key", out.data(), GetParam().capacity, 1));
@@ -262,7 +263,7 @@ INSTANTIATE_TEST_SUITE_P(Configuration, ValueLengthTest,
 
 TEST_F(SequenceTest, AFourHundredCharacterProgramNameIsCutAndNeverOverruns) {
   std::string name = std::string(396, 'g') + ".EXE";
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=" + name + "\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=" + name + "\n");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("Failed to Create Process D:\\SETUP\\" + std::string(260, 'g') + " /00000000\n",
@@ -271,7 +272,7 @@ TEST_F(SequenceTest, AFourHundredCharacterProgramNameIsCutAndNeverOverruns) {
 
 TEST_F(SequenceTest, ADriveProgramNameWhoseFolderIsTooLongCannotBecomeTheWorkingDirectory) {
   std::string folder = "E:\\" + std::string(255, 'd') + "\\";
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=" + folder + "G.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=" + folder + "G.EXE\n");
   EXPECT_EQ(1, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("GetPrivateProfileString", sim::MessageBoxes()[0].caption);
@@ -310,7 +311,7 @@ TEST(ListKeyLimits, TheListEndsAfterItsSevenHundredTwentyEighthEntry) {
 }
 
 TEST_F(SequenceTest, ProfileReadsIgnoreCaseBlanksAndQuotes) {
-  WriteIni("[ application ]\n  programname = \"GAME.EXE\"  \n SplashWaveFile=intro.wav\n");
+  WriteIni("[ application ]\n  applicationname = Game\n  programname = \"GAME.EXE\"  \n SplashWaveFile=intro.wav\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -331,7 +332,7 @@ class SlowLoadLengthTest : public LaunchTest, public ::testing::WithParamInterfa
 // D:\SETUP\ (9) + value + '\' must stay within 259 characters.
 TEST_P(SlowLoadLengthTest, AControlFolderPastTheLimitIsRefusedWithAMessage) {
   std::string value(GetParam().ocx_path_length, 'o');
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=" + value + "\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=" + value + "\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("D:\\SETUP\\" + value);
   EXPECT_EQ(0, Run("/SlowLoad"));
@@ -361,7 +362,7 @@ class TempLengthTest : public LaunchTest, public ::testing::WithParamInterface<T
 
 TEST_P(TempLengthTest, ATempFolderThatDoesNotFitIsLeftOut) {
   std::string temp = "C:\\" + std::string(GetParam().length - 4, 't') + "\\";
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::SetTempPath(temp);
   EXPECT_EQ(0, Run("/SlowLoad"));

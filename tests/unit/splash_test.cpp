@@ -45,7 +45,7 @@ class SplashTest : public LaunchTest {
  protected:
   void SetUp() override {
     LaunchTest::SetUp();
-    Configure("[Application]\nSplashWaveFile=intro.wav\n");
+    Configure("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\n");
     InstallSplash();
   }
 
@@ -200,7 +200,7 @@ TEST_F(SplashTest, TheShippedBitmapIsOneTheLauncherShows) {
 TEST_F(SplashTest, NoBitmapResourceMeansNoWindowNorTimerButTheSoundStillPlays) {
   sim::Reset();
   LaunchTest::SetUp();
-  Configure("[Application]\nSplashWaveFile=intro.wav\n");
+  Configure("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\n");
   EXPECT_EQ(nullptr, SplashOn(Instance()));
   EXPECT_EQ(1u, sim::Sounds().size());
   // A delay without a window starts no timer that would only wake the launcher.
@@ -461,7 +461,7 @@ TEST_P(SoundTest, SplashWaveFileResolvesAgainstTheHomeDirectory) {
   ASSERT_EQ(1, ResolveSoundPath(path, sizeof path, "D:\\SETUP\\", GetParam().value));
   EXPECT_STREQ(GetParam().path, path);
 
-  Configure(std::string("[Application]\nSplashWaveFile=") + GetParam().value + "\n");
+  Configure(std::string("[Application]\nApplicationName=Game\nSplashWaveFile=") + GetParam().value + "\n");
   SplashOn(Instance());
   ASSERT_EQ(1u, sim::Sounds().size());
   EXPECT_EQ(GetParam().path, sim::Sounds()[0].sound);
@@ -483,7 +483,7 @@ TEST_F(SplashTest, ASoundPathOfMoreThan259CharactersPlaysNothing) {
     sim::Reset();
     LaunchTest::SetUp();
     sim::SetModuleFileName(folder + "\\SETUP.EXE");
-    sim::WriteFile(folder + "\\SETUP\\SETUP.ini", std::string("[Application]\nSplashWaveFile=") + value + "\n");
+    sim::WriteFile(folder + "\\SETUP\\SETUP.ini", std::string("[Application]\nApplicationName=Game\nSplashWaveFile=") + value + "\n");
     ASSERT_NE(0u, GetIniFileName(Instance()));
     SplashOn(Instance());
     bool fits = strlen(value) == 9;
@@ -512,7 +512,7 @@ class SplashLaunchTest : public LaunchTest {
 };
 
 TEST_F(SplashLaunchTest, TheApplicationGetsTheHandleAndItsCloseMessageTakesTheSplashDown) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n");
   static HWND splash;
   static bool up_before_close;
   splash = nullptr;
@@ -543,7 +543,7 @@ class OffTimeTest : public SplashLaunchTest, public ::testing::WithParamInterfac
 
 TEST_P(OffTimeTest, SplashOffTimeDecidesWhenTheSplashGoes) {
   const OffTimeCase& c = GetParam();
-  std::string ini = "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n";
+  std::string ini = "[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n";
   if (c.off_time != nullptr) ini += std::string("SplashOffTime=") + c.off_time + "\n";
   WriteIni(ini);
   static size_t windows_at_start;
@@ -569,7 +569,7 @@ INSTANTIATE_TEST_SUITE_P(Splash, OffTimeTest,
                          [](const ::testing::TestParamInfo<OffTimeCase>& info) { return info.param.name; });
 
 TEST_F(SplashLaunchTest, AMissingSplashWaveFileTakesTheSplashDownForItsMessage) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   EXPECT_EQ(0, Run("/Debug"));
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("GetPrivateProfileString", sim::MessageBoxes()[0].caption);
@@ -588,7 +588,7 @@ TEST_F(SplashLaunchTest, AMissingSplashWaveFileTakesTheSplashDownForItsMessage) 
 }
 
 TEST_F(SplashLaunchTest, EveryMessageBoxTakesTheSplashDownFirst) {
-  WriteIni("[Application]\nProgramName=NOGAME.EXE\nSplashWaveFile=intro.wav\n");
+  WriteIni("[Application]\nApplicationName=Game\nProgramName=NOGAME.EXE\nSplashWaveFile=intro.wav\n");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("WinExecAndWait", sim::MessageBoxes()[0].caption);

@@ -1,0 +1,97 @@
+// Top-level windows of other threads, their class names, titles and state,
+// and the activation calls the launcher makes on them.
+#include "platform/host/sim_internal.h"
+
+using sim::detail::Enter;
+using sim::detail::Hex;
+using sim::detail::M;
+using sim::detail::Note;
+using sim::detail::Number;
+
+constexpr uintptr_t kFirstWindow = 0x20000;
+
+static uintptr_t Value(HWND window) { return reinterpret_cast<uintptr_t>(window); }
+
+static sim::detail::Machine::ThreadWindow* Find(HWND window) {
+  for (auto& known : M().thread_windows) {
+    if (known.handle == window) return &known;
+  }
+  SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return nullptr;
+}
+
+namespace sim {
+HWND AddThreadWindow(const WindowSpec& spec) {
+  HWND handle = reinterpret_cast<HWND>(kFirstWindow + 4 * M().thread_windows.size());
+  M().thread_windows.push_back(detail::Machine::ThreadWindow{handle, spec});
+  return handle;
+}
+
+bool WindowIsIconic(HWND window) {
+  const auto* found = Find(window);
+  return found != nullptr && found->spec.iconic;
+}
+
+HWND ForegroundWindow() { return M().foreground; }
+HWND TopWindow() { return M().top; }
+}  // namespace sim
+
+// TRUE only when the callback said TRUE for every window; no window counts as FALSE.
+BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM value) {
+  if (Enter("EnumThreadWindows", {Number(thread_id), Hex(static_cast<uintptr_t>(value))})) return FALSE;
+  std::vector<HWND> handed;
+  for (const auto& window : M().thread_windows) {
+    if (thread_id != 0 && window.spec.thread_id == thread_id) handed.push_back(window.handle);
+  }
+  if (handed.empty()) return FALSE;
+  for (HWND window : handed) {
+    if (!callback(window, value)) return FALSE;
+  }
+  return TRUE;
+}
+
+int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size) {
+  if (Enter("GetClassNameA", {Hex(Value(window)), Number(size)})) return 0;
+  const auto* found = Find(window);
+  if (found == nullptr || found->spec.class_name.empty() || size <= 0) return 0;
+  return static_cast<int>(sim::detail::PutText(class_name, static_cast<DWORD>(size), found->spec.class_name));
+}
+
+int WINAPI GetWindowTextA(HWND window, LPSTR text, int size) {
+  if (size <= 0) return 0;
+  if (Enter("GetWindowTextA", {Hex(Value(window)), Number(size)})) {
+    sim::detail::PutText(text, static_cast<DWORD>(size), "");
+    return 0;
+  }
+  const auto* found = Find(window);
+  return static_cast<int>(
+      sim::detail::PutText(text, static_cast<DWORD>(size), found == nullptr ? "" : found->spec.title));
+}
+
+BOOL WINAPI IsIconic(HWND window) {
+  Note("IsIconic", {Hex(Value(window))});
+  return sim::WindowIsIconic(window) ? TRUE : FALSE;
+}
+
+// Answers whether the window was visible before; the simulated ones always are.
+BOOL WINAPI ShowWindow(HWND window, int command) {
+  Note("ShowWindow", {Hex(Value(window)), Number(command)});
+  auto* found = Find(window);
+  if (found == nullptr) return FALSE;
+  if (command == SW_SHOWNOACTIVATE) found->spec.iconic = false;
+  return TRUE;
+}
+
+BOOL WINAPI BringWindowToTop(HWND window) {
+  if (Enter("BringWindowToTop", {Hex(Value(window))})) return FALSE;
+  if (Find(window) == nullptr) return FALSE;
+  M().top = window;
+  return TRUE;
+}
+
+BOOL WINAPI SetForegroundWindow(HWND window) {
+  if (Enter("SetForegroundWindow", {Hex(Value(window))})) return FALSE;
+  if (Find(window) == nullptr) return FALSE;
+  M().foreground = window;
+  return TRUE;
+}
