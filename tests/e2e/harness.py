@@ -37,8 +37,9 @@ DRIVE_C = PREFIX / "drive_c"
 SCENARIO_ROOT = DRIVE_C / "e2e"
 
 PREFIX_BOOT_TIMEOUT = 3000
-RUN_TIMEOUT = 600
-ANSWERER_READY_TIMEOUT = 600
+# Native 64-bit runs take seconds; emulated 32-bit ones minutes.
+RUN_TIMEOUT = 120 if _BITS else 600
+ANSWERER_READY_TIMEOUT = 120 if _BITS else 600
 ANSWERER_STOP_TIMEOUT = 60
 
 _READY_MARK = PREFIX / ".prelaunch-prefix-ready"

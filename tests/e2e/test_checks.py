@@ -14,9 +14,9 @@ import harness
 GAME_CLASS = "PrelaunchGame"
 GAME_TITLE = "The Game probe"
 QUESTION = "Would you like to try running it anyway ?"
-START_TIMEOUT = 600  # a wine start can take minutes on a loaded, emulating machine
-ANSWERER_READY_TIMEOUT = 600  # several sessions may share the machine
-LAUNCHERS_AT_ONCE = 4  # eight take too long under emulation
+START_TIMEOUT = harness.RUN_TIMEOUT  # a wine start can take minutes on an emulating machine
+ANSWERER_READY_TIMEOUT = harness.ANSWERER_READY_TIMEOUT
+LAUNCHERS_AT_ONCE = 8 if harness.ARCH == "win64" else 4  # eight take too long under emulation
 
 MEMORY_MESSAGE = (
     "There are currently not enough system resources to run this application reliably.\n"
@@ -39,7 +39,7 @@ class Watch:
         answerer = scenario.install("mbanswer.exe", "_mbanswer.exe")
         self.answerer = subprocess.Popen(
             [harness.WINE, harness.to_windows(answerer), harness.to_windows(self.box_log),
-             ",".join(answers), harness.to_windows(self.stop_file)],
+             ",".join(answers), harness.to_windows(self.stop_file), str(harness.RUN_TIMEOUT * 4)],
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.runs = []
         try:
@@ -102,7 +102,7 @@ def lay_out(scenario, ini, probe_cfg):
 
 def ini_for(name, extra=""):
     return (f"[Application]\nApplicationName={name}\nWinClass={GAME_CLASS}\nWinText=Game probe\n"
-            f"ProgramName=GAME.EXE\n{extra}")
+            f"ProgramName=GAME.EXE\nSplashWaveFile=absent.wav\nSplashOffTime=0\n{extra}")
 
 
 def probe_cfg(scenario, window, stop_name="_stop_game"):
