@@ -57,7 +57,10 @@ class LauncherRun(unittest.TestCase):
     @classmethod
     def configuration(cls):
         """The scenario's INI with the splash settings every launch needs."""
-        return cls.expand(cls.ini).replace("[Application]\n", "[Application]\n" + SPLASH_SETTINGS, 1)
+        settings = SPLASH_SETTINGS
+        if "ApplicationName=" not in cls.ini:
+            settings += "ApplicationName=<app>\n"
+        return cls.expand(cls.ini.replace("[Application]\n", "[Application]\n" + settings, 1))
 
     @classmethod
     def probe_path(cls, where):

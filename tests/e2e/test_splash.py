@@ -55,7 +55,9 @@ class SplashRun(unittest.TestCase):
     def setUpClass(cls):
         cls.scenario = harness.Scenario(f"splash.{cls.__name__}")
         launcher = cls.scenario.install("prelaunch.exe", "SETUP.EXE")
-        cls.scenario.write("SETUP\\SETUP.ini", cls.ini)
+        # The guard needs the application's name: one of its own per scenario.
+        cls.scenario.write("SETUP\\SETUP.ini", cls.ini.replace(
+            "[Application]\n", f"[Application]\nApplicationName=splash.{cls.__name__}\n", 1))
         cls.scenario.path("SETUP\\chime.wav").write_bytes(CHIME.read_bytes())
         cls.scenario.install("splashwatch.exe", "SETUP\\GAME.EXE")
         cls.scenario.write("SETUP\\GAME.splash.cfg", cls.watch_cfg)
