@@ -89,13 +89,13 @@ int OpenSemaphoreHandleCount();
 
 // Top-level windows of other threads, in the order EnumThreadWindows hands
 // them over. An empty class name makes GetClassNameA fail.
-struct WindowSpec {
+struct WindowSetup {
   DWORD thread_id;
   std::string class_name;
   std::string title;
   bool iconic = false;
 };
-HWND AddThreadWindow(const WindowSpec& spec);
+HWND AddThreadWindow(const WindowSetup& setup);
 bool WindowIsIconic(HWND window);
 HWND ForegroundWindow();
 HWND TopWindow();

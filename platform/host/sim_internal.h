@@ -134,7 +134,7 @@ struct Machine {
   // windows of other threads
   struct ThreadWindow {
     HWND handle;
-    WindowSpec spec;
+    WindowSetup setup;
   };
   std::vector<ThreadWindow> thread_windows;
   HWND foreground = nullptr;

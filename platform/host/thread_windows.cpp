@@ -21,15 +21,15 @@ static sim::detail::Machine::ThreadWindow* Find(HWND window) {
 }
 
 namespace sim {
-HWND AddThreadWindow(const WindowSpec& spec) {
+HWND AddThreadWindow(const WindowSetup& setup) {
   HWND handle = reinterpret_cast<HWND>(kFirstWindow + 4 * M().thread_windows.size());
-  M().thread_windows.push_back(detail::Machine::ThreadWindow{handle, spec});
+  M().thread_windows.push_back(detail::Machine::ThreadWindow{handle, setup});
   return handle;
 }
 
 bool WindowIsIconic(HWND window) {
   const auto* found = Find(window);
-  return found != nullptr && found->spec.iconic;
+  return found != nullptr && found->setup.iconic;
 }
 
 HWND ForegroundWindow() { return M().foreground; }
@@ -41,7 +41,7 @@ BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM valu
   if (Enter("EnumThreadWindows", {Number(thread_id), Hex(static_cast<uintptr_t>(value))})) return FALSE;
   std::vector<HWND> handed;
   for (const auto& window : M().thread_windows) {
-    if (thread_id != 0 && window.spec.thread_id == thread_id) handed.push_back(window.handle);
+    if (thread_id != 0 && window.setup.thread_id == thread_id) handed.push_back(window.handle);
   }
   if (handed.empty()) return FALSE;
   for (HWND window : handed) {
@@ -53,8 +53,8 @@ BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM valu
 int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size) {
   if (Enter("GetClassNameA", {Hex(Value(window)), Number(size)})) return 0;
   const auto* found = Find(window);
-  if (found == nullptr || found->spec.class_name.empty() || size <= 0) return 0;
-  return static_cast<int>(sim::detail::PutText(class_name, static_cast<DWORD>(size), found->spec.class_name));
+  if (found == nullptr || found->setup.class_name.empty() || size <= 0) return 0;
+  return static_cast<int>(sim::detail::PutText(class_name, static_cast<DWORD>(size), found->setup.class_name));
 }
 
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int size) {
@@ -65,7 +65,7 @@ int WINAPI GetWindowTextA(HWND window, LPSTR text, int size) {
   }
   const auto* found = Find(window);
   return static_cast<int>(
-      sim::detail::PutText(text, static_cast<DWORD>(size), found == nullptr ? "" : found->spec.title));
+      sim::detail::PutText(text, static_cast<DWORD>(size), found == nullptr ? "" : found->setup.title));
 }
 
 BOOL WINAPI IsIconic(HWND window) {
@@ -78,7 +78,7 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
   Note("ShowWindow", {Hex(Value(window)), Number(command)});
   auto* found = Find(window);
   if (found == nullptr) return FALSE;
-  if (command == SW_SHOWNOACTIVATE) found->spec.iconic = false;
+  if (command == SW_SHOWNOACTIVATE) found->setup.iconic = false;
   return TRUE;
 }
 

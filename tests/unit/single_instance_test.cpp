@@ -140,7 +140,7 @@ TEST_F(GuardTest, TheSlotsThreadIsTheOneEnumerated) {
 
 struct MatchCase {
   const char* name;
-  std::vector<sim::WindowSpec> windows;
+  std::vector<sim::WindowSetup> windows;
   int matched;  // index into windows, -1: none
 };
 
@@ -149,7 +149,7 @@ class MatchTest : public GuardTest, public ::testing::WithParamInterface<MatchCa
 TEST_P(MatchTest, TheFirstWindowOfTheClassWhoseTitleHoldsWinTextComesForward) {
   sim::HoldSemaphore("Game");
   std::vector<HWND> windows;
-  for (const sim::WindowSpec& spec : GetParam().windows) windows.push_back(sim::AddThreadWindow(spec));
+  for (const sim::WindowSetup& setup : GetParam().windows) windows.push_back(sim::AddThreadWindow(setup));
   Run();
   int matched = GetParam().matched;
   EXPECT_EQ(matched < 0 ? nullptr : windows[matched], sim::ForegroundWindow());
