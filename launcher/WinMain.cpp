@@ -1,6 +1,9 @@
 // The launcher's entry: one fixed sequence of steps, ending with status 1 at
 // the first step that refuses, or 0 once the application has run.
+#include "components/app_registry.h"
 #include "components/core_components.h"
+#include "components/ocx_registration.h"
+#include "components/ocx_unregistration.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch/launch.h"
@@ -31,9 +34,7 @@ static int ApplicationDirectory(const char* program_name, char* out, size_t capa
 }
 
 static int CouldNotSetDirectory(const char* directory) {
-  char message[kMessageCapacity];
-  FormatText(message, sizeof message, "Could not set cwd to %s", directory);
-  ShowMessage(nullptr, message, "GetPrivateProfileString", kMessageInformation);
+  ShowCouldNotSetDirectory(directory);
   return kStop;
 }
 
@@ -44,6 +45,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   TraceStart(switches.debug);
 
   if (GetIniFileName(instance) == 0) return kStop;
+  CreateApplicationKeys();
+  if (IsAutoRunDisabled()) return kStop;
 
   char program_name[kProgramNameCapacity];
   if (GetIniString("Application", "ProgramName", program_name, sizeof program_name, 1) == 0) {
@@ -59,6 +62,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   // Runs even under SlowLoad, which then overrides its answer.
   int core = CheckCoreComponents();
   if (switches.slow_load) core = 0;
+  if (!RegisterOCXs()) {
+    SplashAbort();
+    return kStop;
+  }
 
   UINT splash_off_time = GetIniInt("Application", "SplashOffTime", kSplashStaysUp);
   if (splash_off_time != kSplashStaysUp) SplashOff(splash_off_time);
@@ -72,6 +79,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     ShowMessage(nullptr, message, "WinExecAndWait", kMessageOk);
   }
 
+  UnRegisterOCXs();
   TraceStop();
   return kRan;
 }

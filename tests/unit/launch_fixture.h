@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "components/app_registry.h"
 #include "platform/host/sim.h"
 #include "splash/splash.h"
 
@@ -41,6 +42,7 @@ class LaunchTest : public ::testing::Test {
     sim::SetModuleFileName("D:\\SETUP.EXE");
     sim::WriteFile("D:\\SETUP.EXE", "MZ");
     ResetSplashForTests();
+    ResetApplicationKeysForTests();
   }
 
   static HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(0x400000); }
@@ -55,7 +57,17 @@ class LaunchTest : public ::testing::Test {
     return sim::OpenHandleCount();
   }
 
-  void WriteIni(const std::string& body) { sim::WriteFile("D:\\SETUP\\SETUP.ini", body); }
+  // The application's identity (its registry key's names) comes with every
+  // configuration unless the body names its own.
+  void WriteIni(const std::string& body) {
+    if (body.find("CompanyName") != std::string::npos) return WriteRawIni(body);
+    const std::string identity = "CompanyName=Maker\nApplicationName=Product\nApplicationVersion=2.0\n";
+    const std::string section = "[Application]\n";
+    size_t at = body.find(section);
+    if (at == std::string::npos) return WriteRawIni(body + "\n" + section + identity);
+    WriteRawIni(body.substr(0, at + section.size()) + identity + body.substr(at + section.size()));
+  }
+  void WriteRawIni(const std::string& body) { sim::WriteFile("D:\\SETUP\\SETUP.ini", body); }
 
   int Run(const char* arguments = "") {
     static char text[512];
