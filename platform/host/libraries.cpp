@@ -88,10 +88,14 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
-  std::vector<std::function<LONG()>>& slots = M().entry_slots;
-  if (slots.size() >= kEntrySlots) abort();
-  slots.push_back(entry->second);
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(kEntries[slots.size() - 1]));
+  auto slot = library->slots.find(entry->first);
+  if (slot == library->slots.end()) {
+    std::vector<std::function<LONG()>>& slots = M().entry_slots;
+    if (slots.size() >= kEntrySlots) abort();
+    slots.push_back(entry->second);
+    slot = library->slots.emplace(entry->first, slots.size() - 1).first;
+  }
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(kEntries[slot->second]));
 }
 
 BOOL WINAPI FreeLibrary(HMODULE module) {

@@ -74,6 +74,7 @@ struct OpenKey {
 struct Library {
   std::string path;  // as registered
   std::map<std::string, std::function<LONG()>> entries;
+  std::map<std::string, size_t> slots;  // entry points handed out
   int loads = 0;
 };
 
