@@ -55,7 +55,7 @@ class SplashRun(unittest.TestCase):
     def setUpClass(cls):
         cls.scenario = harness.Scenario(f"splash.{cls.__name__}")
         launcher = cls.scenario.install("prelaunch.exe", "SETUP.EXE")
-        cls.scenario.write("SETUP\\SETUP.ini", cls.ini)
+        cls.scenario.write("SETUP\\SETUP.ini", harness.with_identity(cls.ini))
         cls.scenario.path("SETUP\\chime.wav").write_bytes(CHIME.read_bytes())
         cls.scenario.install("splashwatch.exe", "SETUP\\GAME.EXE")
         cls.scenario.write("SETUP\\GAME.splash.cfg", cls.watch_cfg)
@@ -70,7 +70,8 @@ class SplashRun(unittest.TestCase):
         cls.watch = parse_watch(watch.read_text("latin-1")) if watch.exists() else {}
 
     def steps(self):
-        return [line[len("CurrentTime: 00000000 "):-1] for line in self.result.traces]
+        steps = [line[len("CurrentTime: 00000000 "):-1] for line in self.result.traces]
+        return [step for step in steps if step not in harness.REGISTRATION_TRACES]
 
     def assertWatched(self):
         self.assertIn("END", self.watch, "the application did not record what it saw")
