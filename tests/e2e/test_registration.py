@@ -5,7 +5,10 @@ The fixtures control_*.ocx register type library {E2E...0001} and class
 HKCR\\PrelaunchE2E\\Unregistered. Each class below is one scenario; the
 registry is cleared of the fixtures' keys before each."""
 
+import subprocess
+import time
 import unittest
+from pathlib import Path
 
 import harness
 import test_spine
@@ -133,6 +136,53 @@ class OlderControlReplaced(RegistrationRun):
         self.assertEqual(again.exit_code, 0)
         self.assertNotIn(self.old, texts)
         self.assertNotIn(self.old2, texts)
+
+
+class KilledWhileTheApplicationRuns(RegistrationRun):
+    """A launcher killed while the application runs leaves its record filled;
+    the next launcher's exit unregisters the recorded file."""
+
+    ini = "[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=CTRL\n" + control(1, "NEW.OCX")
+    controls = (("NEW.OCX", "control_new.ocx"), ("OLD.OCX", "control_old.ocx"))
+    app_alive_ms = 3000
+    probes = {"GAME.EXE": f"sleep_ms={app_alive_ms}\n"}
+
+    @classmethod
+    def prepare_registry(cls):
+        home = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}" / "SETUP") + "\\"
+        cls.old = home + "CTRL\\OLD.OCX"
+        harness.reg_set(TYPE_LIBRARY_KEY, None, "REG_SZ", cls.old)
+        harness.reg_set(SERVER_KEY, None, "REG_SZ", cls.old)
+
+    @classmethod
+    def run_once(cls, launcher):
+        killed = subprocess.Popen([harness.WINE, harness.to_windows(launcher), *cls.args], env=harness.session().env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 60
+        while not cls.records() and time.monotonic() < deadline:
+            time.sleep(0.2)
+        killed.kill()
+        killed.wait()
+        cls.record_after_kill = harness.reg_value(RECORD_KEY)
+        cls.unregistered_after_kill = harness.reg_value(NOTE_KEY + r"\Unregistered")
+        time.sleep(cls.app_alive_ms / 1000 + 1)  # the first application ends by itself
+        return harness.run_launcher(cls.scenario, launcher, cls.args)
+
+    @classmethod
+    def records(cls, where="GAME.EXE"):
+        relative = Path(cls.probe_path(where)).relative_to(cls.scenario.root)
+        return cls.scenario.probe_records(str(relative))
+
+    def test_the_killed_launcher_left_its_record_filled(self):
+        self.assertEqual(self.record_after_kill, ("REG_SZ", self.old))
+        self.assertIsNone(self.unregistered_after_kill)
+
+    def test_the_next_launcher_unregisters_the_recorded_file_at_its_exit(self):
+        self.assertEqual(self.result.exit_code, 0)
+        texts = trace_texts(self.result)
+        self.assertGreater(texts.index(self.old), texts.index("Process Exited"))
+        self.assertEqual(harness.reg_value(RECORD_KEY), ("REG_SZ", ""))
+        self.assertEqual(harness.reg_value(NOTE_KEY + r"\Unregistered"), ("REG_SZ", self.old))
 
 
 class RegistrationFailures(RegistrationRun):

@@ -49,7 +49,11 @@ class LauncherRun(unittest.TestCase):
             exe.write_bytes((harness.WIN32_BIN / "probe.exe").read_bytes())
             if cfg:
                 exe.with_suffix(".probe.cfg").write_text(cfg)
-        cls.result = harness.run_launcher(cls.scenario, launcher, cls.args)
+        cls.result = cls.run_once(launcher)
+
+    @classmethod
+    def run_once(cls, launcher):
+        return harness.run_launcher(cls.scenario, launcher, cls.args)
 
     @classmethod
     def expand(cls, text):

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "components/ocx_unregistration.h"
 #include "registration_fixture.h"
 
 namespace {
@@ -84,6 +85,7 @@ TEST_F(RegistrationTest, AMissingNameShowsOneMessageAndNoOperationTouchesTheRegi
   // Paths with an empty level are refused rather than made.
   EXPECT_EQ(0, IsAutoRunDisabled());
   EXPECT_EQ(0, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\A.OCX"));
+  EXPECT_EQ(0, DeleteAppRegisteredOCX());
   for (const sim::Call& call : sim::Calls()) EXPECT_NE(0u, call.name.rfind("Reg", 0)) << call.name;
   EXPECT_FALSE(sim::RegistryKeyExists(HKEY_LOCAL_MACHINE, "Software\\Maker"));
 }
