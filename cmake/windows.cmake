@@ -33,7 +33,7 @@ add_executable(prelaunch WIN32 ${LAUNCHER_SOURCES} ${PRELAUNCH_RC})
 target_include_directories(prelaunch PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(prelaunch PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
 target_link_options(prelaunch PRIVATE ${LAUNCHER_LINK_OPTIONS})
-target_link_libraries(prelaunch PRIVATE winmm version gdi32 user32)
+target_link_libraries(prelaunch PRIVATE winmm version gdi32 user32 advapi32)
 add_dependencies(prelaunch splash_layout)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/fixtures ${CMAKE_BINARY_DIR}/fixtures)

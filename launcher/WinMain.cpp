@@ -2,7 +2,10 @@
 // the first step that refuses, or 0 once the application has run.
 #include "checks/display_memory.h"
 #include "checks/single_instance.h"
+#include "components/app_registry.h"
 #include "components/core_components.h"
+#include "components/ocx_registration.h"
+#include "components/ocx_unregistration.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch/launch.h"
@@ -33,9 +36,7 @@ static int ApplicationDirectory(const char* program_name, char* out, size_t capa
 }
 
 static int CouldNotSetDirectory(const char* directory) {
-  char message[kMessageCapacity];
-  FormatText(message, sizeof message, "Could not set cwd to %s", directory);
-  ShowMessage(nullptr, message, "GetPrivateProfileString", kMessageInformation);
+  ShowCouldNotSetDirectory(directory);
   return kStop;
 }
 
@@ -68,7 +69,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   if (!HasEnoughColors()) return TooFewColors();
 
   if (GetIniFileName(instance) == 0) return kStop;
-
+  CreateApplicationKeys();
+  if (IsAutoRunDisabled()) return kStop;
 
   if (IsAlreadyRunning()) return kStop;
   if (!HasEnoughMemory() && !GoOnWithLittleMemory()) return kStop;
@@ -87,6 +89,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   // Runs even under SlowLoad, which then overrides its answer.
   int core = CheckCoreComponents();
   if (switches.slow_load) core = 0;
+  if (!RegisterOCXs()) {
+    SplashAbort();
+    return kStop;
+  }
 
   UINT splash_off_time = GetIniInt("Application", "SplashOffTime", kSplashStaysUp);
   if (splash_off_time != kSplashStaysUp) SplashOff(splash_off_time);
@@ -100,6 +106,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     ShowMessage(nullptr, message, "WinExecAndWait", kMessageOk);
   }
 
+  UnRegisterOCXs();
   TraceStop();
   return kRan;
 }

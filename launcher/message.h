@@ -13,3 +13,6 @@ constexpr UINT kMessageOkCancel = 0x141;
 constexpr UINT kMessageRetryCancel = 0x145;
 
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT type);
+
+// "Could not set cwd to %s": a folder that cannot become the working directory.
+void ShowCouldNotSetDirectory(const char* folder);

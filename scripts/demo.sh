@@ -1,6 +1,7 @@
 #!/bin/bash
-# Builds the launcher and runs it on the demo home folder under Wine, with a
-# virtual display when none is set. Extra arguments go to the launcher
+# Builds the launcher and runs it twice on the demo home folder under Wine, with
+# a virtual display when none is set: the first run registers the demo's
+# control, the second finds it current. Extra arguments go to the launcher
 # (default: /Debug, so the trace log is shown).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,14 +18,25 @@ mkdir -p "$stage/DEMO"
 cp "$root/build/$arch/bin/prelaunch.exe" "$stage/DEMO.EXE"
 cp "$root/examples/DEMO/"* "$stage/DEMO/"
 cp "$root/build/$arch/bin/sample_app.exe" "$stage/DEMO/DEMOAPP.EXE"
+cp "$root/build/$arch/bin/sample_control.ocx" "$stage/DEMO/DEMOCTRL.OCX"
 
 wine_prepare
 args=("$@")
 [ ${#args[@]} -gt 0 ] || args=(/Debug)
-echo "demo: running $stage/DEMO.EXE ${args[*]} (the $arch build)"
-set +e
-(cd "$stage" && wine DEMO.EXE "${args[@]}" 2> "$stage/wine.log")
-status=$?
-set -e
-grep -a 'OutputDebugStringA' "$stage/wine.log" | sed -e 's/.*OutputDebugStringA "//' -e 's/\\n"$//' || true
-echo "demo: launcher exit status $status"
+# Start as on a machine that has never seen the demo.
+for key in 'HKCR\TypeLib\{5A3C1E20-7B4D-4C1A-9E2F-0D1C2B3A4F51}' \
+           'HKCR\CLSID\{5A3C1E20-7B4D-4C1A-9E2F-0D1C2B3A4F52}' 'HKLM\Software\prelaunch demo'; do
+  wine reg delete "$key" /f >/dev/null 2>&1 || true
+done
+status=0
+for run in first second; do
+  echo "demo: $run run of $stage/DEMO.EXE ${args[*]} (the $arch build)"
+  set +e
+  (cd "$stage" && wine DEMO.EXE "${args[@]}" 2> "$stage/wine.$run.log")
+  status=$?
+  set -e
+  grep -a 'OutputDebugStringA' "$stage/wine.$run.log" | sed -e 's/.*OutputDebugStringA "//' -e 's/\\n"$//' -e 's/\\\\/\\/g' || true
+  echo "demo: launcher exit status $status"
+  [ $status -eq 0 ] || break
+done
+exit $status

@@ -33,6 +33,11 @@ int OpenSemaphoreHandleCount() {
   for (const auto& entry : M().semaphore_handles) count += static_cast<int>(M().open_handles.count(entry.first));
   return count;
 }
+
+void EndLauncherProcess() {
+  for (const auto& entry : M().semaphore_handles) M().open_handles.erase(entry.first);
+  M().semaphore_handles.clear();
+}
 }  // namespace sim
 
 HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,

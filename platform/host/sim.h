@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,8 @@ bool SemaphoreExists(const std::string& name);
 // Semaphore handles the launcher holds: kept until the process ends, so they
 // are left out of OpenHandleCount.
 int OpenSemaphoreHandleCount();
+// The launcher's process ends: the system closes the semaphore handles it held.
+void EndLauncherProcess();
 
 // Top-level windows of other threads, in the order EnumThreadWindows hands
 // them over. An empty class name makes GetClassNameA fail.
@@ -188,5 +191,38 @@ struct SoundRecord {
   bool file_found;
 };
 const std::vector<SoundRecord>& Sounds();
+
+// The registry. Roots are HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT; paths
+// have one or more levels joined by backslashes; names ignore case. Keys made
+// here are non-volatile with no class.
+void SetRegistryValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                      const std::vector<BYTE>& data);
+// A REG_SZ value stored with its terminating NUL.
+void SetRegistryText(HKEY root, const std::string& path, const std::string& name,
+                     const std::string& text);
+void SetRegistryDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
+void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile = false);
+bool RegistryKeyExists(HKEY root, const std::string& path);
+struct RegistryKeyInfo {
+  std::string key_class;
+  bool is_volatile;
+};
+RegistryKeyInfo RegistryKeyDetails(HKEY root, const std::string& path);
+// false when the key or value is missing.
+bool RegistryValue(HKEY root, const std::string& path, const std::string& name, DWORD* type,
+                   std::vector<BYTE>* data);
+// The value's bytes up to its first NUL; "(none)" when missing.
+std::string RegistryText(HKEY root, const std::string& path, const std::string& name);
+// What a restart of the system does: volatile keys are gone.
+void RestartSystem();
+
+// Libraries. A registered library loads from its path when a file is there;
+// its entry points return the status their function gives. Writes a stub
+// file at the path when none exists.
+void AddLibrary(const std::string& windows_path,
+                std::map<std::string, std::function<LONG()>> entries);
+// Libraries loaded and not freed, counted apart from handles that must be closed.
+int LoadedLibraryCount();
+bool LibraryLoaded(const std::string& windows_path);
 
 }  // namespace sim

@@ -96,6 +96,10 @@ void Reset() {
   std::filesystem::create_directories(root);
   m = detail::Machine();
   m.root = root;
+  // Every machine has these keys.
+  MakeRegistryKey(HKEY_LOCAL_MACHINE, "Software");
+  MakeRegistryKey(HKEY_CLASSES_ROOT, "TypeLib");
+  MakeRegistryKey(HKEY_CLASSES_ROOT, "CLSID");
 }
 
 const std::vector<Call>& Calls() { return M().calls; }

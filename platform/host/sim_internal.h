@@ -51,6 +51,33 @@ struct Resource {
   DWORD size;
 };
 
+struct StoredValue {
+  DWORD type;
+  std::vector<BYTE> data;
+};
+
+// Subkeys and values are keyed by their upper-case names (names ignore case)
+// and keep the name they were made with; subkeys enumerate in name order.
+struct RegistryKey {
+  std::string name;
+  std::string key_class;
+  bool is_volatile = false;
+  std::map<std::string, std::unique_ptr<RegistryKey>> subkeys;
+  std::map<std::string, std::pair<std::string, StoredValue>> values;
+};
+
+struct OpenKey {
+  RegistryKey* key;
+  REGSAM access;
+};
+
+struct Library {
+  std::string path;  // as registered
+  std::map<std::string, std::function<LONG()>> entries;
+  std::map<std::string, size_t> slots;  // entry points handed out
+  int loads = 0;
+};
+
 // The system palette as a fresh display has it: static colours at both ends.
 std::vector<PALETTEENTRY> FreshSystemPalette();
 
@@ -113,6 +140,15 @@ struct Machine {
   // resources and sound
   std::map<std::pair<int, int>, Resource> resources;
   std::vector<SoundRecord> sounds;
+
+  // registry: the two roots the launcher uses, and keys opened on them
+  RegistryKey classes_root;
+  RegistryKey local_machine;
+  std::map<HKEY, OpenKey> open_keys;
+
+  // libraries by host path; entry points handed out, by slot
+  std::map<std::string, Library> libraries;
+  std::vector<std::function<LONG()>> entry_slots;
 
   // handles
   uintptr_t next_handle = 0x1000;

@@ -337,6 +337,62 @@ class Scenario:
         return parse_probe_records(record_file.read_bytes().decode("latin-1"))
 
 
+# --- the application's identity and the registry -----------------------------------
+
+# Names of the application registry key (HKLM\Software\PrelaunchE2E\Product\2.0).
+IDENTITY = "CompanyName=PrelaunchE2E\nApplicationName=Product\nApplicationVersion=2.0\n"
+APPLICATION_KEY = r"HKLM\Software\PrelaunchE2E\Product\2.0"
+
+
+# Trace lines of the registry and registration steps, which other topics' checks pass by.
+REGISTRATION_TRACES = {"CreateApplicationKeys", "Create Company Key: 0", "SetValue: 0", "IsAutoRunDisabled",
+                       "RegisterOCXs", "RegisterOCX Type: SystemOcx", "RegisterOCX Type: ApplicationOcx",
+                       "UnRegisterOCXs", "DeleteAppRegisteredOCX"}
+
+
+def with_identity(ini):
+    """The configuration with each of the application's names it leaves out."""
+    missing = "".join(line + "\n" for line in IDENTITY.splitlines()
+                      if line.split("=")[0].lower() + "=" not in ini.lower())
+    if "[Application]\n" not in ini:
+        return ini + "[Application]\n" + missing
+    return ini.replace("[Application]\n", "[Application]\n" + missing, 1)
+
+
+def reg(*args):
+    """Runs `wine reg` in the session; returns (exit code, output)."""
+    done = subprocess.run([WINE, "reg", *args], env=session().env, capture_output=True,
+                          timeout=RUN_TIMEOUT, stdin=subprocess.DEVNULL)
+    return done.returncode, done.stdout.decode("latin-1")
+
+
+_REG_VALUE = re.compile(r"^\s+(\S.*?)\s+(REG_[A-Z_]+)(?:\s+(.*?))?\s*$")
+
+
+def reg_value(key, name=None):
+    """(type, data as `reg query` shows it) of a value (None: the default value), or None."""
+    code, output = reg("query", key, *(["/ve"] if name is None else ["/v", name]))
+    if code != 0:
+        return None
+    for line in output.splitlines():
+        match = _REG_VALUE.match(line)
+        if match:
+            return match.group(2), match.group(3) or ""
+    return None
+
+
+def reg_set(key, name, kind, data):
+    """Sets a value (name None: the default value) with its exact registry type."""
+    code, output = reg("add", key, *(["/ve"] if name is None else ["/v", name]), "/t", kind, "/d", data, "/f")
+    if code != 0:
+        raise RuntimeError(f"reg add {key} failed: {output}")
+
+
+def reg_delete(key):
+    """Deletes a key and everything below it; a missing key is fine."""
+    reg("delete", key, "/f")
+
+
 # --- running the launcher -----------------------------------------------------------
 
 @dataclass

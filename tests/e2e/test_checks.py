@@ -94,7 +94,7 @@ class Watch:
 def lay_out(scenario, ini, probe_cfg):
     """<root>\\SETUP.EXE with SETUP\\SETUP.ini and the probe as SETUP\\GAME.EXE."""
     launcher = scenario.install("prelaunch.exe", "SETUP.EXE")
-    scenario.write("SETUP\\SETUP.ini", ini)
+    scenario.write("SETUP\\SETUP.ini", harness.with_identity(ini))
     scenario.install("probe.exe", "SETUP\\GAME.EXE")
     scenario.write("SETUP\\GAME.probe.cfg", probe_cfg)
     return launcher

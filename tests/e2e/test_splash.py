@@ -56,8 +56,8 @@ class SplashRun(unittest.TestCase):
         cls.scenario = harness.Scenario(f"splash.{cls.__name__}")
         launcher = cls.scenario.install("prelaunch.exe", "SETUP.EXE")
         # The guard needs the application's name: one of its own per scenario.
-        cls.scenario.write("SETUP\\SETUP.ini", cls.ini.replace(
-            "[Application]\n", f"[Application]\nApplicationName=splash.{cls.__name__}\n", 1))
+        cls.scenario.write("SETUP\\SETUP.ini", harness.with_identity(cls.ini.replace(
+            "[Application]\n", f"[Application]\nApplicationName=splash.{cls.__name__}\n", 1)))
         cls.scenario.path("SETUP\\chime.wav").write_bytes(CHIME.read_bytes())
         cls.scenario.install("splashwatch.exe", "SETUP\\GAME.EXE")
         cls.scenario.write("SETUP\\GAME.splash.cfg", cls.watch_cfg)
@@ -72,7 +72,8 @@ class SplashRun(unittest.TestCase):
         cls.watch = parse_watch(watch.read_text("latin-1")) if watch.exists() else {}
 
     def steps(self):
-        return [line[len("CurrentTime: 00000000 "):-1] for line in self.result.traces]
+        steps = [line[len("CurrentTime: 00000000 "):-1] for line in self.result.traces]
+        return [step for step in steps if step not in harness.REGISTRATION_TRACES]
 
     def assertWatched(self):
         self.assertIn("END", self.watch, "the application did not record what it saw")

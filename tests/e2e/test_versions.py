@@ -15,7 +15,8 @@ PREFIX = "PLVER_"  # our files in the shared system directory
 
 
 def trace_texts(result):
-    return [line[len("CurrentTime: 00000000 "):-1] for line in result.traces]
+    texts = [line[len("CurrentTime: 00000000 "):-1] for line in result.traces]
+    return [text for text in texts if text not in harness.REGISTRATION_TRACES]
 
 
 class CoreRun(test_spine.LauncherRun):

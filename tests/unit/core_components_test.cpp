@@ -167,10 +167,12 @@ TEST_F(CoreComponentsTest, AMissingCoreComponentStartsTheApplicationInSlowLoadMo
   EXPECT_EQ(0, Run("/Debug"));
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_TRUE(sim::Processes()[0].has_environment);
-  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "SplashOn", "SplashOn Exit", "CheckCoreComponents",
-                                        "CompareFileVersion: " + kSystem + "ABSENT.DLL",
-                                        "FileVersionInfoSize zip", "WinExec", "WinExec Process Started",
-                                        "Process Exited",
+  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                                        "SetValue: 0", "IsAutoRunDisabled", "SplashOn", "SplashOn Exit",
+                                        "CheckCoreComponents", "CompareFileVersion: " + kSystem + "ABSENT.DLL",
+                                        "FileVersionInfoSize zip", "RegisterOCXs", "RegisterOCX Type: SystemOcx",
+                                        "RegisterOCX Type: ApplicationOcx", "WinExec", "WinExec Process Started",
+                                        "Process Exited", "UnRegisterOCXs", "DeleteAppRegisteredOCX",
                                         "Application Stop"));
 }
 

@@ -29,11 +29,30 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
     WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nWinClass=GameWindow\nWinText=Game\n"
                          "MegRequired=64\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\nSplashOffTime=") +
              GetParam().splash_off_time + "\n[SystemOcx]\nOcxPath=OCX\n"
+             "Ocx1=A.OCX\nOcx1TypeLib={L}\\1.0\\0\\win32\nOcx1Clsid={C}\nOcx1Version=2.0\n"
+             "[ApplicationOcx]\nOcx1=B.OCX\nOcx1TypeLib={M}\\1.0\\0\\win32\nOcx1Clsid=NONE\nOcx1Version=2.0\n"
              "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=2.10.0.5\nCore2=MORE.DLL\n");
     PutVersionData("C:\\WINDOWS\\SYSTEM32\\RUNTIME.DLL", "versioned.dll");
     PutVersionData("C:\\WINDOWS\\SYSTEM32\\MORE.DLL", "versioned.dll");
     sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
     sim::MakeDirectory("D:\\SETUP\\OCX");
+    // A.OCX replaces an older registered file; B.OCX is not registered yet; a
+    // record from an earlier run waits for the exit.
+    PutVersionData("C:\\OLD\\A.OCX", "no_version.dll");
+    sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\{L}\\1.0\\0\\win32", "", "C:\\OLD\\A.OCX");
+    sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", "C:\\OLD\\A.OCX");
+    sim::SetRegistryText(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game\\2.0\\{K}\\1.0\\0\\win32", "",
+                         "C:\\OLD\\K.OCX");
+    for (const char* path : {"C:\\OLD\\A.OCX", "C:\\OLD\\K.OCX", "D:\\SETUP\\OCX\\A.OCX", "D:\\SETUP\\B.OCX"}) {
+      if (!sim::FileExists(path)) PutVersionData(path, "versioned.dll");
+      const std::string library = path[0] == 'C' || path[9] == 'O' ? "{L}" : "{M}";
+      auto register_server = [path, library] {
+        sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + library + "\\1.0\\0\\win32", "", path);
+        if (library == "{L}") sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", path);
+        return 0;
+      };
+      sim::AddLibrary(path, {{"DllRegisterServer", register_server}, {"DllUnregisterServer", [] { return 0; }}});
+    }
     sim::SetClockStep(7);
     InstallSplash();
     sim::SetPaletteDevice(true);
@@ -59,8 +78,9 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
   int Run() { return LaunchTest::Run(GetParam().arguments); }
 };
 
-const std::set<std::string> kKnownCaptions = {"GetIniFileName", "GetPrivateProfileString",
-                                              "WinExecAndWait", "Information", "Error"};
+const std::set<std::string> kKnownCaptions = {"GetIniFileName",     "GetPrivateProfileString", "WinExecAndWait",
+                                              "Information",        "Error",                   "LoadLibrary Failed",
+                                              "Function Look Failure", "DLLRegisterServer error", "IsRegistered"};
 
 TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
   Prepare();
@@ -70,6 +90,11 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
     EXPECT_GE(sim::Draws().size(), 3u);
     EXPECT_TRUE(sim::Windows().empty());
     EXPECT_EQ(1u, sim::Sounds().size());
+    // It registers both controls, records the replaced one and unregisters it
+    // at exit with the earlier record.
+    EXPECT_EQ(4u, sim::CallsTo("GetProcAddress").size());
+    EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game\\2.0\\{L}\\1.0\\0\\win32", ""));
+    EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game\\2.0\\{K}\\1.0\\0\\win32", ""));
   }
   const size_t total = sim::Calls().size();
   ASSERT_GT(total, 10u);
@@ -84,6 +109,9 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
       EXPECT_TRUE(status == 0 || status == 1) << where;
       EXPECT_EQ(0, OpenAtExit()) << where;
       EXPECT_LE(sim::OpenSemaphoreHandleCount(), 1) << where;
+      // Files loaded to unregister are freed; only registered controls stay loaded.
+      EXPECT_FALSE(sim::LibraryLoaded("C:\\OLD\\A.OCX")) << where;
+      EXPECT_FALSE(sim::LibraryLoaded("C:\\OLD\\K.OCX")) << where;
       EXPECT_LE(sim::Processes().size(), 1u) << where;
       EXPECT_LE(sim::CallsTo("SetForegroundWindow").size(), 1u) << where;
       for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {

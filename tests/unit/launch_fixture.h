@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "checks/single_instance.h"
+#include "components/app_registry.h"
 #include "launch/thread_slot.h"
 #include "platform/host/sim.h"
 #include "splash/splash.h"
@@ -45,6 +47,15 @@ class LaunchTest : public ::testing::Test {
     sim::SetModuleFileName("D:\\SETUP.EXE");
     sim::WriteFile("D:\\SETUP.EXE", "MZ");
     ResetSplashForTests();
+    ResetApplicationKeysForTests();
+  }
+
+  // The launcher's process ends; the machine stays as it left it.
+  void EndProcess() {
+    sim::EndLauncherProcess();
+    ResetSingleInstanceForTests();
+    ResetApplicationKeysForTests();
+    ResetSplashForTests();
   }
 
   static HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(0x400000); }
@@ -59,7 +70,21 @@ class LaunchTest : public ::testing::Test {
     return sim::OpenHandleCount();
   }
 
-  void WriteIni(const std::string& body) { sim::WriteFile("D:\\SETUP\\SETUP.ini", body); }
+  // The application's identity (its registry key's names) comes with every
+  // configuration: each name the body leaves out is added to its [Application].
+  void WriteIni(const std::string& body) {
+    std::string lower = body;
+    for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    std::string identity;
+    if (lower.find("companyname=") == std::string::npos) identity += "CompanyName=Maker\n";
+    if (lower.find("applicationname=") == std::string::npos) identity += "ApplicationName=Product\n";
+    if (lower.find("applicationversion=") == std::string::npos) identity += "ApplicationVersion=2.0\n";
+    const std::string section = "[application]\n";
+    size_t at = lower.find(section);
+    if (at == std::string::npos) return WriteRawIni(body + "\n[Application]\n" + identity);
+    WriteRawIni(body.substr(0, at + section.size()) + identity + body.substr(at + section.size()));
+  }
+  void WriteRawIni(const std::string& body) { sim::WriteFile("D:\\SETUP\\SETUP.ini", body); }
 
   int Run(const char* arguments = "") {
     static char text[512];

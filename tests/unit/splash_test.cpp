@@ -581,9 +581,12 @@ TEST_F(SplashLaunchTest, AMissingSplashWaveFileTakesTheSplashDownForItsMessage) 
   EXPECT_TRUE(sim::Sounds().empty());
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_EQ("D:\\SETUP\\GAME.EXE /00000000", sim::Processes()[0].command_line);
-  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "SplashOn", "SplashOff", "SplashOn Exit",
-                                        "CheckCoreComponents", "WinExec",
-                                        "WinExec Process Started", "Process Exited", "Application Stop"));
+  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                                        "SetValue: 0", "IsAutoRunDisabled", "SplashOn", "SplashOff", "SplashOn Exit",
+                                        "CheckCoreComponents", "RegisterOCXs", "RegisterOCX Type: SystemOcx",
+                                        "RegisterOCX Type: ApplicationOcx", "WinExec", "WinExec Process Started",
+                                        "Process Exited", "UnRegisterOCXs", "DeleteAppRegisteredOCX",
+                                        "Application Stop"));
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 

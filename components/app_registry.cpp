@@ -1,0 +1,151 @@
+#include "components/app_registry.h"
+
+#include <cstring>
+
+#include "config/ini.h"
+#include "launcher/bounded_text.h"
+#include "launcher/trace.h"
+
+constexpr const char* kApplicationSection = "Application";
+constexpr const char* kSoftware = "Software";
+constexpr const char* kKeyClass = "szkey";
+constexpr DWORD kCompanyCreated = 4;
+constexpr DWORD kApplicationCreated = 2;
+constexpr DWORD kVersionCreated = 1;
+constexpr DWORD kFlagSize = 4;
+
+static char g_company[kApplicationNameCapacity];
+static char g_application[kApplicationNameCapacity];
+static char g_version[kApplicationNameCapacity];
+
+void ResetApplicationKeysForTests() {
+  g_company[0] = '\0';
+  g_application[0] = '\0';
+  g_version[0] = '\0';
+}
+
+// An empty name would make a path with an empty level.
+static int NamesRead() { return g_company[0] != '\0' && g_application[0] != '\0' && g_version[0] != '\0'; }
+
+int ApplicationKeyPath(char* out, size_t capacity) {
+  if (!NamesRead()) return 0;
+  return FormatText(out, capacity, "%s\\%s\\%s", g_company, g_application, g_version);
+}
+
+static LONG CreateLevel(HKEY parent, const char* name, HKEY* key, DWORD* disposition) {
+  *disposition = 0;
+  return RegCreateKeyExA(parent, name, 0, const_cast<LPSTR>(kKeyClass), REG_OPTION_NON_VOLATILE,
+                         KEY_ALL_ACCESS, nullptr, key, disposition);
+}
+
+static void CloseIfOpen(HKEY key) {
+  if (key != nullptr) RegCloseKey(key);
+}
+
+// Writes KeysCreated when this call made a level; 1 unless that write failed.
+static int RecordCreatedLevels(HKEY version_key, DWORD created) {
+  if (created == 0) return 1;
+  LONG status = RegSetValueExA(version_key, "KeysCreated", 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&created), sizeof created);
+  if (status != ERROR_SUCCESS) return 0;
+  char line[kTraceLineCapacity];
+  FormatText(line, sizeof line, "SetValue: %ld", static_cast<long>(status));
+  TraceEvent(line);
+  return 1;
+}
+
+int CreateApplicationKeys() {
+  TraceEvent("CreateApplicationKeys");
+  if (GetIniString(kApplicationSection, "CompanyName", g_company, sizeof g_company, 1) == 0 ||
+      GetIniString(kApplicationSection, "ApplicationName", g_application, sizeof g_application, 1) == 0 ||
+      GetIniString(kApplicationSection, "ApplicationVersion", g_version, sizeof g_version, 1) == 0) {
+    return 0;
+  }
+  HKEY software = nullptr;
+  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
+
+  HKEY company = nullptr, application = nullptr, version = nullptr;
+  DWORD company_made = 0, application_made = 0, version_made = 0;
+  int result = 0;
+  LONG status = CreateLevel(software, g_company, &company, &company_made);
+  char line[kTraceLineCapacity];
+  FormatText(line, sizeof line, "Create Company Key: %ld", static_cast<long>(status));
+  TraceEvent(line);
+  // Every level lasting: a lasting key cannot be made below one that goes at restart.
+  if (status == ERROR_SUCCESS &&
+      CreateLevel(company, g_application, &application, &application_made) == ERROR_SUCCESS &&
+      CreateLevel(application, g_version, &version, &version_made) == ERROR_SUCCESS) {
+    DWORD created = (company_made == REG_CREATED_NEW_KEY ? kCompanyCreated : 0) |
+                    (application_made == REG_CREATED_NEW_KEY ? kApplicationCreated : 0) |
+                    (version_made == REG_CREATED_NEW_KEY ? kVersionCreated : 0);
+    result = RecordCreatedLevels(version, created);
+  }
+  CloseIfOpen(version);
+  CloseIfOpen(application);
+  CloseIfOpen(company);
+  RegCloseKey(software);
+  return result;
+}
+
+int IsAutoRunDisabled() {
+  TraceEvent("IsAutoRunDisabled");
+  char path[kApplicationKeyPathCapacity];
+  if (!ApplicationKeyPath(path, sizeof path) || !AppendText(path, sizeof path, "\\")) return 0;
+  HKEY software = nullptr;
+  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
+  int result = 0;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(software, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    // A shorter value fills only the low bytes; the rest stay zero.
+    DWORD flag = 0;
+    DWORD size = kFlagSize;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, "AutoRunDisabled", nullptr, &type, reinterpret_cast<BYTE*>(&flag), &size) ==
+        ERROR_SUCCESS) {
+      result = flag == 1 ? 1 : 0;
+    }
+    RegCloseKey(key);
+  }
+  RegCloseKey(software);
+  return result;
+}
+
+int CreateOCXKey(const char* type_library, const char* file_path) {
+  TraceEvent("CreateOCXKey");
+  char path[kRecordKeyPathCapacity];
+  if (!ApplicationKeyPath(path, sizeof path) || !AppendText(path, sizeof path, "\\") ||
+      !AppendText(path, sizeof path, type_library)) {
+    return 0;
+  }
+  HKEY software = nullptr;
+  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
+  int result = 0;
+  HKEY record = nullptr;
+  DWORD disposition = 0;
+  if (CreateLevel(software, path, &record, &disposition) == ERROR_SUCCESS) {
+    DWORD size = static_cast<DWORD>(strlen(file_path) + 1);
+    result = RegSetValueExA(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file_path), size) ==
+                     ERROR_SUCCESS
+                 ? 1
+                 : 0;
+    RegCloseKey(record);
+  }
+  RegCloseKey(software);
+  return result;
+}
+
+int ReadDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size) {
+  *size = capacity;
+  if (RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(out), size) != ERROR_SUCCESS) {
+    out[0] = '\0';
+    return 0;
+  }
+  // A value stored without its NUL is used only when there is room for one.
+  if (*size < capacity) {
+    out[*size] = '\0';
+    return 1;
+  }
+  if (out[capacity - 1] == '\0') return 1;
+  out[0] = '\0';
+  return 0;
+}

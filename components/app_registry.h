@@ -1,0 +1,30 @@
+// The application registry key (Software, then company, application and
+// version below HKEY_LOCAL_MACHINE), which records the levels the launcher made, can stop
+// the launcher, and holds the replaced-control records.
+#pragma once
+
+#include "platform/win32.h"
+
+constexpr unsigned kApplicationNameCapacity = 260;
+constexpr unsigned kApplicationKeyPathCapacity = 260;  // three names, closing separator
+constexpr unsigned kRecordKeyPathCapacity = 360;       // three names and a type library
+constexpr unsigned kRegistryTextCapacity = 260;
+
+// Reads the three names and makes the key chain. 1 when the chain exists and
+// any KeysCreated write succeeded.
+int CreateApplicationKeys();
+// 1 when the key's AutoRunDisabled value reads as the number 1.
+int IsAutoRunDisabled();
+// Records that the control under type_library was registered with file_path.
+int CreateOCXKey(const char* type_library, const char* file_path);
+
+// The application registry key's path below Software, without a closing
+// separator; 0 when a name is empty (not read) or the path does not fit.
+int ApplicationKeyPath(char* out, size_t capacity);
+
+// Reads a key's default value as text into out (capacity bytes), always
+// terminated; size receives the value's byte count. 0 when it cannot be read
+// or does not fit.
+int ReadDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size);
+
+void ResetApplicationKeysForTests();

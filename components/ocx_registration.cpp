@@ -1,0 +1,153 @@
+#include "components/ocx_registration.h"
+
+#include "components/app_registry.h"
+#include "components/file_version.h"
+#include "config/ini.h"
+#include "config/paths.h"
+#include "launcher/bounded_text.h"
+#include "launcher/message.h"
+#include "launcher/trace.h"
+#include "platform/win32.h"
+
+constexpr const char* kSystemSection = "SystemOcx";
+constexpr const char* kApplicationSection = "ApplicationOcx";
+constexpr const char* kNoClass = "NONE";
+constexpr DWORD kPathTooLong = 0xCE;  // ERROR_FILENAME_EXCED_RANGE
+
+using SelfRegisterEntry = LONG(WINAPI*)();
+
+// Reads a key's default value and tells whether the file it names exists.
+static int NamesExistingFile(HKEY parent, const char* sub_key, char* path, DWORD capacity) {
+  HKEY key = nullptr;
+  if (RegOpenKeyA(parent, sub_key, &key) != ERROR_SUCCESS) return 0;
+  DWORD size = 0;
+  int found = ReadDefaultText(key, path, capacity, &size) && FileExists(path);
+  RegCloseKey(key);
+  return found;
+}
+
+int IsRegistered(const char* control, const char* class_key, const char* type_library,
+                 const char* dotted_version) {
+  int clsid_found = 0, version_found = 0, type_library_found = 0;
+  char path[kRegistryTextCapacity] = "";
+
+  HKEY type_libraries = nullptr;
+  if (RegOpenKeyA(HKEY_CLASSES_ROOT, "TypeLib", &type_libraries) != ERROR_SUCCESS) return 0;
+  if (NamesExistingFile(type_libraries, type_library, path, sizeof path)) {
+    type_library_found = 1;
+    version_found = CompareFileVersion(path, dotted_version);
+  }
+  RegCloseKey(type_libraries);
+
+  if (type_library_found) {
+    HKEY classes = nullptr;
+    if (RegOpenKeyA(HKEY_CLASSES_ROOT, "Clsid", &classes) != ERROR_SUCCESS) return 0;
+    HKEY class_entry = nullptr;
+    if (RegOpenKeyA(classes, class_key, &class_entry) != ERROR_SUCCESS) {
+      clsid_found = EqualsNoCase(class_key, kNoClass);
+    } else {
+      // The server's file replaces the type library's in the buffer.
+      if (NamesExistingFile(class_entry, "InprocServer32", path, sizeof path)) {
+        clsid_found = 1;
+        if (!version_found) version_found = CompareFileVersion(path, dotted_version);
+      }
+      RegCloseKey(class_entry);
+    }
+    RegCloseKey(classes);
+  }
+
+  char line[kTraceLineCapacity];
+  FormatText(line, sizeof line, "IsRegistered: %s Clsid: %d Version: %d TypeLib: %d", control, clsid_found,
+             version_found, type_library_found);
+  TraceEvent(line);
+  if (!clsid_found) return 0;
+  if (!version_found) {
+    CreateOCXKey(type_library, path);
+    return 0;
+  }
+  return 1;
+}
+
+static int CannotLoad(const char* path, DWORD error) {
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message, "LoadLibrary on %s returned: %lx", path, static_cast<unsigned long>(error));
+  ShowMessage(nullptr, message, "LoadLibrary Failed", kMessageOk);
+  return 0;
+}
+
+int RegisterOCXFile(const char* path) {
+  SupportsSelfRegister(path);
+  HMODULE library = LoadLibraryA(path);
+  if (library == nullptr) return CannotLoad(path, GetLastError());
+  FARPROC entry = GetProcAddress(library, "DllRegisterServer");
+  if (entry == nullptr) {
+    ShowMessage(nullptr, path, "Function Look Failure", kMessageOk);
+    return 0;
+  }
+  LONG status = reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
+  if (status == 0) return 1;
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message, "%s returned: %lx", path,
+             static_cast<unsigned long>(static_cast<DWORD>(status)));
+  ShowMessage(nullptr, message, "DLLRegisterServer error", kMessageOk);
+  return 0;
+}
+
+// Reads the three companion keys of a control; 0 at the first missing one
+// (the user has been told).
+static int ReadCompanions(const char* section, unsigned ordinal, char* type_library, char* class_key,
+                          char* version) {
+  char key[kListKeyCapacity];
+  return ListKeyName(key, sizeof key, "Ocx", ordinal, "TypeLib") &&
+         GetIniString(section, key, type_library, kControlValueCapacity, 1) != 0 &&
+         ListKeyName(key, sizeof key, "Ocx", ordinal, "Clsid") &&
+         GetIniString(section, key, class_key, kControlValueCapacity, 1) != 0 &&
+         ListKeyName(key, sizeof key, "Ocx", ordinal, "Version") &&
+         GetIniString(section, key, version, kControlValueCapacity, 1) != 0;
+}
+
+int RegisterOCX(const char* section) {
+  char line[kTraceLineCapacity];
+  FormatText(line, sizeof line, "RegisterOCX Type: %s", section);
+  TraceEvent(line);
+
+  char value[kControlFolderCapacity] = "";
+  GetIniString(kSystemSection, "OcxPath", value, sizeof value, 0);
+  char folder[kControlFolderCapacity];
+  // A folder that does not fit cannot become the working directory either.
+  if (!ResolveAppend(folder, sizeof folder, GetHomeDirectory(), value) || !SetCurrentDirectoryA(folder)) {
+    ShowCouldNotSetDirectory(folder);
+    return 0;
+  }
+  const char* base_folder = EqualsNoCase(section, kSystemSection) ? folder : GetHomeDirectory();
+
+  // The list ends at its first empty entry or after its last possible name.
+  for (unsigned ordinal = 1;; ++ordinal) {
+    char key[kListKeyCapacity];
+    if (!ListKeyName(key, sizeof key, "Ocx", ordinal, "")) return 1;
+    char control[kControlValueCapacity];
+    if (GetIniString(section, key, control, sizeof control, 0) == 0) return 1;
+    char type_library[kControlValueCapacity], class_key[kControlValueCapacity], version[kControlValueCapacity];
+    if (!ReadCompanions(section, ordinal, type_library, class_key, version)) return 0;
+
+    if (IsRegistered(control, class_key, type_library, version)) continue;
+    char path[kControlPathCapacity];
+    if (!ResolvePrefix(path, sizeof path, base_folder, control)) {
+      CannotLoad(path, kPathTooLong);
+      continue;
+    }
+    if (!RegisterOCXFile(path)) continue;
+    if (!IsTraceOn()) continue;
+    if (IsRegistered(control, class_key, type_library, version)) continue;
+    char message[kMessageCapacity];
+    FormatText(message, sizeof message, "Error in INI file Section %s\n OCX: %s", section, control);
+    ShowMessage(nullptr, message, "IsRegistered", kMessageInformation);
+    return 0;
+  }
+}
+
+int RegisterOCXs() {
+  TraceEvent("RegisterOCXs");
+  if (!RegisterOCX(kSystemSection)) return 0;
+  return RegisterOCX(kApplicationSection);
+}

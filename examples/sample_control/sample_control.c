@@ -1,0 +1,69 @@
+/* The demo's control: a library that registers itself as controls do, by
+ * writing its type library and in-process server keys with its own path, and
+ * empties them again when asked to unregister.
+ *
+ * The Wine tests build their controls from this file too. Compile
+ * definitions: CONTROL_TYPELIB and CONTROL_CLSID name other keys;
+ * CONTROL_REGISTER_FAILS makes DllRegisterServer report E_FAIL;
+ * CONTROL_NO_REGISTER leaves it out; CONTROL_NOTE_KEY names an HKCR key whose
+ * default value each DllUnregisterServer call sets to this file's path. */
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#ifndef CONTROL_TYPELIB
+#define CONTROL_TYPELIB "{5A3C1E20-7B4D-4C1A-9E2F-0D1C2B3A4F51}"
+#endif
+#ifndef CONTROL_CLSID
+#define CONTROL_CLSID "{5A3C1E20-7B4D-4C1A-9E2F-0D1C2B3A4F52}"
+#endif
+#define TYPE_LIBRARY_KEY "TypeLib\\" CONTROL_TYPELIB "\\1.0\\0\\win32"
+#define SERVER_KEY "CLSID\\" CONTROL_CLSID "\\InprocServer32"
+
+static HMODULE g_module;
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  (void)reserved;
+  if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+  return TRUE;
+}
+
+static DWORD OwnPath(char *path, DWORD size) {
+  DWORD length = GetModuleFileNameA(g_module, path, size);
+  return length < size ? length : 0;
+}
+
+#ifndef CONTROL_NO_REGISTER
+__declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) {
+#ifdef CONTROL_REGISTER_FAILS
+  return E_FAIL;
+#else
+  char path[MAX_PATH];
+  DWORD length = OwnPath(path, sizeof path);
+  if (length == 0) return E_FAIL;
+  if (RegSetValueA(HKEY_CLASSES_ROOT, TYPE_LIBRARY_KEY, REG_SZ, path, length) != ERROR_SUCCESS) return E_FAIL;
+  if (RegSetValueA(HKEY_CLASSES_ROOT, SERVER_KEY, REG_SZ, path, length) != ERROR_SUCCESS) return E_FAIL;
+  return S_OK;
+#endif
+}
+#endif
+
+/* Another file may have been registered since: only our own entries go. */
+static void EmptyIfOurs(const char *key, const char *path) {
+  char current[MAX_PATH];
+  LONG size = sizeof current;
+  if (RegQueryValueA(HKEY_CLASSES_ROOT, key, current, &size) == ERROR_SUCCESS && lstrcmpiA(current, path) == 0) {
+    RegSetValueA(HKEY_CLASSES_ROOT, key, REG_SZ, "", 0);
+  }
+}
+
+__declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) {
+  char path[MAX_PATH];
+  DWORD length = OwnPath(path, sizeof path);
+  if (length == 0) return E_FAIL;
+  EmptyIfOurs(TYPE_LIBRARY_KEY, path);
+  EmptyIfOurs(SERVER_KEY, path);
+#ifdef CONTROL_NOTE_KEY
+  RegSetValueA(HKEY_CLASSES_ROOT, CONTROL_NOTE_KEY, REG_SZ, path, length);
+#endif
+  return S_OK;
+}

@@ -1,0 +1,110 @@
+// Libraries: tests register one at a path with its entry points; loading
+// needs the file to be there too, as on Windows.
+#include <array>
+#include <cstdlib>
+#include <utility>
+
+#include "platform/host/sim_internal.h"
+
+using sim::detail::Enter;
+using sim::detail::Hex;
+using sim::detail::M;
+using sim::detail::Text;
+
+namespace {
+
+// Entry points handed out are plain functions; each calls the test's
+// function in its slot.
+constexpr size_t kEntrySlots = 32;
+
+template <size_t N>
+LONG WINAPI Entry() {
+  return M().entry_slots.at(N)();
+}
+
+template <size_t... N>
+constexpr std::array<LONG(WINAPI*)(), sizeof...(N)> EntryTable(std::index_sequence<N...>) {
+  return {&Entry<N>...};
+}
+
+const std::array<LONG(WINAPI*)(), kEntrySlots> kEntries = EntryTable(std::make_index_sequence<kEntrySlots>());
+
+sim::detail::Library* ByHandle(HMODULE module) {
+  for (auto& item : M().libraries) {
+    if (reinterpret_cast<HMODULE>(&item.second) == module) return &item.second;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+namespace sim {
+
+void AddLibrary(const std::string& windows_path,
+                std::map<std::string, std::function<LONG()>> entries) {
+  if (!detail::IsFile(windows_path)) WriteFile(windows_path, "MZ");
+  detail::Library& library = M().libraries[detail::MapPath(windows_path)];
+  library.path = windows_path;
+  library.entries = std::move(entries);
+}
+
+int LoadedLibraryCount() {
+  int count = 0;
+  for (const auto& item : M().libraries) count += item.second.loads > 0 ? 1 : 0;
+  return count;
+}
+
+bool LibraryLoaded(const std::string& windows_path) {
+  auto found = M().libraries.find(detail::MapPath(windows_path));
+  return found != M().libraries.end() && found->second.loads > 0;
+}
+
+}  // namespace sim
+
+HMODULE WINAPI LoadLibraryA(LPCSTR path) {
+  if (Enter("LoadLibraryA", {Text(path)})) return nullptr;
+  if (path == nullptr || !sim::detail::IsFile(path)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  auto found = M().libraries.find(sim::detail::MapPath(path));
+  if (found == M().libraries.end()) {
+    SetLastError(ERROR_BAD_EXE_FORMAT);
+    return nullptr;
+  }
+  ++found->second.loads;
+  return reinterpret_cast<HMODULE>(&found->second);
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
+  if (Enter("GetProcAddress", {Hex(reinterpret_cast<uintptr_t>(module)), Text(name)})) return nullptr;
+  sim::detail::Library* library = ByHandle(module);
+  if (library == nullptr || library->loads == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  auto entry = library->entries.find(name == nullptr ? "" : name);
+  if (entry == library->entries.end()) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  auto slot = library->slots.find(entry->first);
+  if (slot == library->slots.end()) {
+    std::vector<std::function<LONG()>>& slots = M().entry_slots;
+    if (slots.size() >= kEntrySlots) abort();
+    slots.push_back(entry->second);
+    slot = library->slots.emplace(entry->first, slots.size() - 1).first;
+  }
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(kEntries[slot->second]));
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) {
+  sim::detail::Note("FreeLibrary", {Hex(reinterpret_cast<uintptr_t>(module))});
+  sim::detail::Library* library = ByHandle(module);
+  if (library == nullptr || library->loads == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  --library->loads;
+  return TRUE;
+}

@@ -1,0 +1,323 @@
+// The registry: two roots of nested keys with typed values, opened and
+// created by paths of several levels, names compared without regard to case.
+#include <cctype>
+#include <cstring>
+
+#include "platform/host/sim_internal.h"
+
+using sim::detail::Enter;
+using sim::detail::Hex;
+using sim::detail::M;
+using sim::detail::Number;
+using sim::detail::OpenKey;
+using sim::detail::RegistryKey;
+using sim::detail::StoredValue;
+using sim::detail::Text;
+
+namespace {
+
+std::string Upper(const std::string& text) {
+  std::string upper;
+  for (char c : text) upper += static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+std::string KeyText(HKEY key) {
+  if (key == HKEY_LOCAL_MACHINE) return "HKLM";
+  if (key == HKEY_CLASSES_ROOT) return "HKCR";
+  return Hex(reinterpret_cast<uintptr_t>(key));
+}
+
+// The key a handle stands for, with the access it was opened with.
+bool Resolve(HKEY key, OpenKey* out) {
+  if (key == HKEY_LOCAL_MACHINE) {
+    *out = OpenKey{&M().local_machine, KEY_ALL_ACCESS};
+    return true;
+  }
+  if (key == HKEY_CLASSES_ROOT) {
+    *out = OpenKey{&M().classes_root, KEY_ALL_ACCESS};
+    return true;
+  }
+  auto found = M().open_keys.find(key);
+  if (found == M().open_keys.end()) return false;
+  *out = found->second;
+  return true;
+}
+
+// Levels of a path; one closing backslash names no further level, any other
+// empty level makes the path bad.
+bool Levels(const char* path, std::vector<std::string>* levels) {
+  levels->clear();
+  if (path == nullptr || path[0] == '\0') return true;
+  std::string text = path;
+  if (text.back() == '\\') text.pop_back();
+  std::string current;
+  for (char c : text) {
+    if (c == '\\') {
+      if (current.empty()) return false;
+      levels->push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (current.empty()) return false;
+  levels->push_back(current);
+  return true;
+}
+
+RegistryKey* Child(RegistryKey* key, const std::string& name) {
+  auto found = key->subkeys.find(Upper(name));
+  return found == key->subkeys.end() ? nullptr : found->second.get();
+}
+
+RegistryKey* Find(RegistryKey* key, const std::vector<std::string>& levels) {
+  for (const std::string& level : levels) {
+    if (key == nullptr) return nullptr;
+    key = Child(key, level);
+  }
+  return key;
+}
+
+HKEY Hand(RegistryKey* key, REGSAM access) {
+  HKEY handle = static_cast<HKEY>(sim::detail::NewHandle());
+  M().open_keys[handle] = OpenKey{key, access};
+  return handle;
+}
+
+LONG OpenPath(HKEY parent, const char* sub_key, REGSAM access, PHKEY result) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  OpenKey from;
+  if (!Resolve(parent, &from)) return ERROR_INVALID_HANDLE;
+  std::vector<std::string> levels;
+  if (!Levels(sub_key, &levels)) return ERROR_BAD_PATHNAME;
+  RegistryKey* key = Find(from.key, levels);
+  if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+  *result = Hand(key, access);
+  return ERROR_SUCCESS;
+}
+
+RegistryKey* RootOf(HKEY root) {
+  return root == HKEY_CLASSES_ROOT ? &M().classes_root : &M().local_machine;
+}
+
+std::vector<std::string> TestLevels(const std::string& path) {
+  std::vector<std::string> levels;
+  if (!Levels(path.c_str(), &levels)) levels.clear();
+  return levels;
+}
+
+RegistryKey* MakePath(HKEY root, const std::string& path, bool is_volatile) {
+  RegistryKey* key = RootOf(root);
+  for (const std::string& level : TestLevels(path)) {
+    std::unique_ptr<RegistryKey>& slot = key->subkeys[Upper(level)];
+    if (!slot) {
+      slot = std::make_unique<RegistryKey>();
+      slot->name = level;
+      slot->is_volatile = is_volatile;
+    }
+    key = slot.get();
+  }
+  return key;
+}
+
+void DropVolatile(RegistryKey* key) {
+  for (auto it = key->subkeys.begin(); it != key->subkeys.end();) {
+    if (it->second->is_volatile) {
+      it = key->subkeys.erase(it);
+    } else {
+      DropVolatile(it->second.get());
+      ++it;
+    }
+  }
+}
+
+}  // namespace
+
+namespace sim {
+
+void SetRegistryValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
+                      const std::vector<BYTE>& data) {
+  MakePath(root, path, false)->values[Upper(name)] = {name, StoredValue{type, data}};
+}
+
+void SetRegistryText(HKEY root, const std::string& path, const std::string& name,
+                     const std::string& text) {
+  std::vector<BYTE> data(text.begin(), text.end());
+  data.push_back(0);
+  SetRegistryValue(root, path, name, REG_SZ, data);
+}
+
+void SetRegistryDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
+  std::vector<BYTE> data(4);
+  memcpy(data.data(), &value, 4);
+  SetRegistryValue(root, path, name, REG_DWORD, data);
+}
+
+void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile) {
+  MakePath(root, path, is_volatile);
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& path) {
+  return Find(RootOf(root), TestLevels(path)) != nullptr;
+}
+
+RegistryKeyInfo RegistryKeyDetails(HKEY root, const std::string& path) {
+  RegistryKey* key = Find(RootOf(root), TestLevels(path));
+  if (key == nullptr) return RegistryKeyInfo{"(none)", false};
+  return RegistryKeyInfo{key->key_class, key->is_volatile};
+}
+
+bool RegistryValue(HKEY root, const std::string& path, const std::string& name, DWORD* type,
+                   std::vector<BYTE>* data) {
+  RegistryKey* key = Find(RootOf(root), TestLevels(path));
+  if (key == nullptr) return false;
+  auto found = key->values.find(Upper(name));
+  if (found == key->values.end()) return false;
+  if (type != nullptr) *type = found->second.second.type;
+  if (data != nullptr) *data = found->second.second.data;
+  return true;
+}
+
+std::string RegistryText(HKEY root, const std::string& path, const std::string& name) {
+  std::vector<BYTE> data;
+  if (!RegistryValue(root, path, name, nullptr, &data)) return "(none)";
+  std::string text(data.begin(), data.end());
+  return text.substr(0, text.find('\0'));
+}
+
+void RestartSystem() {
+  DropVolatile(&M().local_machine);
+  DropVolatile(&M().classes_root);
+}
+
+}  // namespace sim
+
+LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
+  if (Enter("RegOpenKeyA", {KeyText(key), Text(sub_key)})) {
+    if (result != nullptr) *result = nullptr;
+    return static_cast<LONG>(GetLastError());
+  }
+  return OpenPath(key, sub_key, KEY_ALL_ACCESS, result);
+}
+
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
+  if (Enter("RegOpenKeyExA", {KeyText(key), Text(sub_key), Number(options), Hex(access)})) {
+    if (result != nullptr) *result = nullptr;
+    return static_cast<LONG>(GetLastError());
+  }
+  return OpenPath(key, sub_key, access, result);
+}
+
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class,
+                            DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,
+                            PHKEY result, LPDWORD disposition) {
+  if (Enter("RegCreateKeyExA", {KeyText(key), Text(sub_key), Number(reserved), Text(key_class),
+                                Number(options), Hex(access), security ? "security" : "(null)"})) {
+    if (result != nullptr) *result = nullptr;
+    return static_cast<LONG>(GetLastError());
+  }
+  if (result == nullptr || sub_key == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = nullptr;
+  OpenKey from;
+  if (!Resolve(key, &from)) return ERROR_INVALID_HANDLE;
+  std::vector<std::string> levels;
+  if (!Levels(sub_key, &levels)) return ERROR_BAD_PATHNAME;
+  const bool make_volatile = (options & REG_OPTION_VOLATILE) != 0;
+  RegistryKey* current = from.key;
+  bool made = false;
+  for (const std::string& level : levels) {
+    RegistryKey* child = Child(current, level);
+    made = child == nullptr;
+    if (made) {
+      if ((from.access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
+      // The registry refuses a lasting key below one that goes at restart.
+      if (current->is_volatile && !make_volatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+      std::unique_ptr<RegistryKey>& slot = current->subkeys[Upper(level)];
+      slot = std::make_unique<RegistryKey>();
+      slot->name = level;
+      slot->key_class = key_class == nullptr ? "" : key_class;
+      slot->is_volatile = make_volatile;
+      child = slot.get();
+    }
+    current = child;
+  }
+  *result = Hand(current, access);
+  if (disposition != nullptr) *disposition = made ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD size) {
+  if (Enter("RegQueryValueExA", {KeyText(key), Text(name), reserved ? "reserved" : "(null)",
+                                 size == nullptr ? "(null)" : Number(*size)})) {
+    return static_cast<LONG>(GetLastError());
+  }
+  OpenKey open;
+  if (!Resolve(key, &open)) return ERROR_INVALID_HANDLE;
+  if ((open.access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
+  auto found = open.key->values.find(Upper(name == nullptr ? "" : name));
+  if (found == open.key->values.end()) return ERROR_FILE_NOT_FOUND;
+  const StoredValue& value = found->second.second;
+  if (type != nullptr) *type = value.type;
+  DWORD needed = static_cast<DWORD>(value.data.size());
+  if (size == nullptr) return ERROR_SUCCESS;
+  if (data != nullptr && needed > *size) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  if (data != nullptr && needed > 0) memcpy(data, value.data.data(), needed);
+  *size = needed;
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                           DWORD size) {
+  std::string shown = data == nullptr ? "(null)" : std::string(reinterpret_cast<const char*>(data), size);
+  if (Enter("RegSetValueExA", {KeyText(key), Text(name), Number(reserved), Number(type), shown,
+                               Number(size)})) {
+    return static_cast<LONG>(GetLastError());
+  }
+  OpenKey open;
+  if (!Resolve(key, &open)) return ERROR_INVALID_HANDLE;
+  if ((open.access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
+  std::string value_name = name == nullptr ? "" : name;
+  std::vector<BYTE> bytes(data, data + size);
+  open.key->values[Upper(value_name)] = {value_name, StoredValue{type, bytes}};
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
+                          LPSTR key_class, LPDWORD class_size, PFILETIME last_write) {
+  if (Enter("RegEnumKeyExA", {KeyText(key), Number(index),
+                              name_size == nullptr ? "(null)" : Number(*name_size)})) {
+    return static_cast<LONG>(GetLastError());
+  }
+  (void)reserved;
+  OpenKey open;
+  if (!Resolve(key, &open)) return ERROR_INVALID_HANDLE;
+  if ((open.access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
+  if (name == nullptr || name_size == nullptr) return ERROR_INVALID_PARAMETER;
+  if (index >= open.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+  auto it = open.key->subkeys.begin();
+  std::advance(it, index);
+  const std::string& found = it->second->name;
+  if (found.size() + 1 > *name_size) return ERROR_MORE_DATA;
+  memcpy(name, found.c_str(), found.size() + 1);
+  *name_size = static_cast<DWORD>(found.size());
+  if (key_class != nullptr && class_size != nullptr) {
+    *class_size = sim::detail::PutText(key_class, *class_size, it->second->key_class);
+  }
+  if (last_write != nullptr) *last_write = FILETIME{0, 0};
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegCloseKey(HKEY key) {
+  sim::detail::Note("RegCloseKey", {KeyText(key)});
+  if (key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
+  if (M().open_keys.erase(key) == 0 || !sim::detail::ReleaseHandle(key)) return ERROR_INVALID_HANDLE;
+  return ERROR_SUCCESS;
+}

@@ -1,0 +1,164 @@
+// The application registry key: the chain and KeysCreated, AutoRunDisabled,
+// replaced-control records.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "components/ocx_unregistration.h"
+#include "registration_fixture.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+const char* const kIni = "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n";
+
+struct ChainCase {
+  const char* name;
+  const char* existing;  // levels below Software made before the run
+  bool volatile_application;
+  int result;
+  long long keys_created;  // -1: not written
+};
+
+class ChainTest : public RegistrationTest, public ::testing::WithParamInterface<ChainCase> {};
+
+TEST_P(ChainTest, KeysCreatedCountsTheLevelsThisRunMade) {
+  const ChainCase& c = GetParam();
+  if (c.existing[0] != '\0') sim::MakeRegistryKey(HKEY_LOCAL_MACHINE, std::string("Software\\") + c.existing);
+  if (c.volatile_application) sim::MakeRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Maker\\Product", true);
+  WriteIni(kIni);
+  ASSERT_NE(0u, GetIniFileName(Instance()));
+  TraceStart(1);
+  EXPECT_EQ(c.result, CreateApplicationKeys());
+  TraceStop();
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  bool written = sim::RegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "KeysCreated", &type, &data);
+  if (c.keys_created < 0) {
+    EXPECT_FALSE(written);
+    EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                                          "Application Stop"));
+  } else {
+    ASSERT_TRUE(written);
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+    EXPECT_THAT(data, ElementsAre(static_cast<BYTE>(c.keys_created), 0, 0, 0));
+    EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                                          "SetValue: 0", "Application Stop"));
+  }
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, ChainTest,
+    ::testing::Values(ChainCase{"FreshMachine", "", false, 1, 7}, ChainCase{"CompanyExists", "Maker", false, 1, 3},
+                      ChainCase{"NewVersionOnly", "Maker\\Product", false, 1, 1},
+                      ChainCase{"AllExist", "Maker\\Product\\2.0", false, 1, -1},
+                      // Left by a run that made the application level volatile: nothing lasting fits below it.
+                      ChainCase{"VolatileApplicationLevel", "", true, 0, -1}),
+    [](const ::testing::TestParamInfo<ChainCase>& info) { return info.param.name; });
+
+// Every level is made lasting, so the chain, KeysCreated and the records
+// outlive a restart of the system.
+TEST_F(RegistrationTest, TheChainAndItsRecordsSurviveARestart) {
+  Prepare(kIni);
+  for (const char* level : {"Software\\Maker", "Software\\Maker\\Product", kAppKey.c_str()}) {
+    sim::RegistryKeyInfo info = sim::RegistryKeyDetails(HKEY_LOCAL_MACHINE, level);
+    EXPECT_EQ("szkey", info.key_class) << level;
+    EXPECT_FALSE(info.is_volatile) << level;
+  }
+  EXPECT_EQ(1, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\OLD\\A.OCX"));
+  sim::RestartSystem();
+  EXPECT_EQ("C:\\OLD\\A.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{L}\\1.0\\0\\win32", ""));
+  EXPECT_TRUE(sim::RegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "KeysCreated", nullptr, nullptr));
+}
+
+TEST_F(RegistrationTest, AMissingNameShowsOneMessageAndNoOperationTouchesTheRegistry) {
+  WriteRawIni("[Application]\nCompanyName=Maker\nApplicationVersion=2.0\n");
+  ASSERT_NE(0u, GetIniFileName(Instance()));
+  EXPECT_EQ(0, CreateApplicationKeys());
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ("Failed to find label: ApplicationName in Section: Application\n INIFile: D:\\SETUP\\SETUP.ini",
+            sim::MessageBoxes()[0].text);
+  // Paths with an empty level are refused rather than made.
+  EXPECT_EQ(0, IsAutoRunDisabled());
+  EXPECT_EQ(0, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\A.OCX"));
+  EXPECT_EQ(0, DeleteAppRegisteredOCX());
+  for (const sim::Call& call : sim::Calls()) EXPECT_NE(0u, call.name.rfind("Reg", 0)) << call.name;
+  EXPECT_FALSE(sim::RegistryKeyExists(HKEY_LOCAL_MACHINE, "Software\\Maker"));
+}
+
+struct FlagCase {
+  const char* name;
+  DWORD type;
+  std::vector<BYTE> bytes;  // empty: no value
+  int disabled;
+};
+
+class AutoRunTest : public RegistrationTest, public ::testing::WithParamInterface<FlagCase> {};
+
+TEST_P(AutoRunTest, OnlyTheNumberOneStopsTheLauncher) {
+  const FlagCase& c = GetParam();
+  Prepare(kIni);
+  if (!c.bytes.empty()) sim::SetRegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "AutoRunDisabled", c.type, c.bytes);
+  EXPECT_EQ(c.disabled, IsAutoRunDisabled());
+  EXPECT_EQ(0, sim::OpenHandleCount());
+  // The whole launcher: a disabled one ends at once with status 1 and says nothing.
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  ResetApplicationKeysForTests();
+  EXPECT_EQ(c.disabled ? 1 : 0, Run());
+  EXPECT_EQ(c.disabled ? 0u : 1u, sim::Processes().size());
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, AutoRunTest,
+    ::testing::Values(FlagCase{"DwordOne", REG_DWORD, {1, 0, 0, 0}, 1}, FlagCase{"DwordZero", REG_DWORD, {0, 0, 0, 0}, 0},
+                      FlagCase{"DwordTwo", REG_DWORD, {2, 0, 0, 0}, 0}, FlagCase{"Absent", REG_DWORD, {}, 0},
+                      FlagCase{"BinaryOne", REG_BINARY, {1, 0, 0, 0}, 1}, FlagCase{"TextOne", REG_SZ, {'1', 0}, 0},
+                      // A shorter value fills the low bytes; the others stay zero.
+                      FlagCase{"TwoBytes", REG_BINARY, {1, 0}, 1}, FlagCase{"OneByteTwo", REG_BINARY, {2}, 0},
+                      FlagCase{"EightBytes", REG_BINARY, {1, 0, 0, 0, 0, 0, 0, 0}, 0}),
+    [](const ::testing::TestParamInfo<FlagCase>& info) { return info.param.name; });
+
+TEST_F(RegistrationTest, ARecordMakesItsLevelsAndItsLatestPathWins) {
+  Prepare(kIni);
+  EXPECT_EQ(1, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\OLD\\A.OCX"));
+  const std::string record = kAppKey + "\\{L}\\1.0\\0\\win32";
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  ASSERT_TRUE(sim::RegistryValue(HKEY_LOCAL_MACHINE, record, "", &type, &data));
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+  EXPECT_EQ(std::string("C:\\OLD\\A.OCX", 13), std::string(data.begin(), data.end()));
+  EXPECT_EQ(1, CreateOCXKey("{L}\\1.0\\0\\win32", "D:\\B.OCX"));
+  EXPECT_EQ("D:\\B.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, record, ""));
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+TEST_F(RegistrationTest, ARecordRemakesAMissingApplicationKeyWithoutKeysCreated) {
+  Prepare(kIni);
+  sim::Reset();
+  EXPECT_EQ(1, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\OLD\\A.OCX"));
+  EXPECT_TRUE(sim::RegistryKeyExists(HKEY_LOCAL_MACHINE, kAppKey + "\\{L}\\1.0\\0\\win32"));
+  EXPECT_FALSE(sim::RegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "KeysCreated", nullptr, nullptr));
+}
+
+// Paths past 259 (the key) and 359 (a record) characters are refused before
+// any registry access.
+TEST_F(RegistrationTest, PathsPastTheirLimitsAreRefused) {
+  const std::string name(86, 'n');  // 3 x 86 + 2 separators = 260 characters
+  WriteRawIni("[Application]\nCompanyName=" + name + "\nApplicationName=" + name + "\nApplicationVersion=" + name +
+              "\n");
+  ASSERT_NE(0u, GetIniFileName(Instance()));
+  EXPECT_EQ(1, CreateApplicationKeys());
+  sim::Reset();
+  EXPECT_EQ(0, IsAutoRunDisabled());
+  EXPECT_EQ(0, CreateOCXKey(std::string(99, 't').c_str(), "C:\\A.OCX"));
+  EXPECT_EQ(1, CreateOCXKey(std::string(98, 't').c_str(), "C:\\A.OCX"));  // 359 characters
+  EXPECT_EQ(0u, sim::CallsTo("RegOpenKeyExA").size());
+  EXPECT_EQ(1u, sim::CallsTo("RegCreateKeyExA").size());
+}
+
+}  // namespace

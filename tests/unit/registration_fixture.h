@@ -1,0 +1,57 @@
+// Controls and the application registry key on the simulated machine.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "components/app_registry.h"
+#include "config/ini.h"
+#include "launch_fixture.h"
+#include "launcher/trace.h"
+#include "version_data.h"
+
+// The application registry key of the identity WriteIni adds.
+const std::string kAppKey = "Software\\Maker\\Product\\2.0";
+
+class RegistrationTest : public LaunchTest {
+ protected:
+  // Reads the configuration and the application names, as the launcher does.
+  void Prepare(const std::string& ini) {
+    WriteIni(ini);
+    ASSERT_NE(0u, GetIniFileName(Instance()));
+    CreateApplicationKeys();
+  }
+
+  // A control file that registers itself as real controls do: its type
+  // library and in-process server keys name its own path.
+  void AddControl(const std::string& path, const std::string& type_library, const std::string& clsid,
+                  const char* version_file, LONG register_status = 0) {
+    PutVersionData(path, version_file);
+    sim::AddLibrary(path, {{"DllRegisterServer",
+                            [=]() {
+                              if (register_status != 0) return register_status;
+                              sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + type_library, "", path);
+                              sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32", "",
+                                                   path);
+                              return 0;
+                            }},
+                           {"DllUnregisterServer", [this, path]() {
+                              unregistered.push_back(path);
+                              return 0;
+                            }}});
+  }
+
+  // What the registry names for a control now.
+  static void Register(const std::string& type_library, const std::string& clsid, const std::string& path) {
+    sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + type_library, "", path);
+    sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32", "", path);
+  }
+
+  static std::vector<std::string> Loaded() {
+    std::vector<std::string> paths;
+    for (const sim::Call& call : sim::CallsTo("LoadLibraryA")) paths.push_back(call.args[0]);
+    return paths;
+  }
+
+  std::vector<std::string> unregistered;
+};
