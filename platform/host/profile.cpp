@@ -1,7 +1,6 @@
 // Profile (INI) reads over real files, with Windows' rules: names match
 // without regard to case, blanks around names and values are dropped, a value
 // in matching quotes loses them, and a value is cut to the caller's buffer.
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -10,6 +9,7 @@
 
 using sim::detail::Enter;
 using sim::detail::Number;
+using sim::detail::SameName;
 using sim::detail::Text;
 
 static std::string Trim(const std::string& text) {
@@ -17,14 +17,6 @@ static std::string Trim(const std::string& text) {
   if (begin == std::string::npos) return "";
   size_t end = text.find_last_not_of(" \t\r");
   return text.substr(begin, end - begin + 1);
-}
-
-static bool SameName(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return i == a.size() && b[i] == '\0';
 }
 
 // Finds the value of key in section; false when the file, section or key is absent.

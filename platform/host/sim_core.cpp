@@ -1,4 +1,5 @@
 // Call recording, fault injection, last error and handles.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,14 @@ std::string Hex(uintptr_t value) {
 }
 
 std::string HexOf(const void* pointer) { return Hex(reinterpret_cast<uintptr_t>(pointer)); }
+
+bool SameName(const std::string& a, const char* b) {
+  if (b == nullptr || a.size() != strlen(b)) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
 
 HANDLE NewHandle() {
   Machine& m = M();

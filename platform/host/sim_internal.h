@@ -196,6 +196,9 @@ bool ReleaseHandle(HANDLE handle);
 // the real buffer shows up under the address sanitizer. Returns the count copied.
 DWORD PutText(char* out, DWORD size, const std::string& text);
 
+// Names as Windows compares them: without regard to case; no name matches nothing.
+bool SameName(const std::string& a, const char* b);
+
 // Messages the system makes up when the posted queue is empty: WM_PAINT for
 // a window that needs painting, then WM_TIMER for a due timer.
 bool HasGeneratedMessage();

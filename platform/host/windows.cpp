@@ -2,7 +2,6 @@
 // behaviour the launcher relies on: WM_DESTROY inside DestroyWindow, WM_PAINT
 // and WM_TIMER made up by the queue when nothing is posted.
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "platform/host/sim_internal.h"
@@ -13,6 +12,7 @@ using sim::detail::HexOf;
 using sim::detail::M;
 using sim::detail::Note;
 using sim::detail::Number;
+using sim::detail::SameName;
 using sim::detail::Text;
 
 // Generated messages in a row that count as a window that never validates.
@@ -21,14 +21,6 @@ constexpr int kMostGeneratedInARow = 10000;
 static sim::detail::Window* LiveWindow(HWND window) {
   auto found = M().windows.find(window);
   return found == M().windows.end() || found->second.destroying ? nullptr : &found->second;
-}
-
-static bool SameName(const std::string& a, const char* b) {
-  if (b == nullptr || a.size() != strlen(b)) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
 }
 
 // The instance's own class first, then a global one.
