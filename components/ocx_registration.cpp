@@ -14,7 +14,6 @@ constexpr const char* kApplicationSection = "ApplicationOcx";
 constexpr const char* kNoClass = "NONE";
 constexpr DWORD kPathTooLong = 0xCE;  // ERROR_FILENAME_EXCED_RANGE
 
-using SelfRegisterEntry = LONG(WINAPI*)();
 
 // Reads a key's default value and tells whether the file it names exists.
 static int NamesExistingFile(HKEY parent, const char* sub_key, char* path, DWORD capacity) {
@@ -68,6 +67,11 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
   return 1;
 }
 
+LONG CallSelfRegisterEntry(FARPROC entry) {
+  using SelfRegisterEntry = LONG(WINAPI*)();
+  return reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
+}
+
 static int CannotLoad(const char* path, DWORD error) {
   char message[kMessageCapacity];
   FormatText(message, sizeof message, "LoadLibrary on %s returned: %lx", path, static_cast<unsigned long>(error));
@@ -84,7 +88,7 @@ int RegisterOCXFile(const char* path) {
     ShowMessage(nullptr, path, "Function Look Failure", kMessageOk);
     return 0;
   }
-  LONG status = reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
+  LONG status = CallSelfRegisterEntry(entry);
   if (status == 0) return 1;
   char message[kMessageCapacity];
   FormatText(message, sizeof message, "%s returned: %lx", path,

@@ -2,6 +2,8 @@
 // with a file at least as new as each one's required version.
 #pragma once
 
+#include "platform/win32.h"
+
 constexpr unsigned kControlFolderCapacity = 261;
 constexpr unsigned kControlPathCapacity = 360;
 constexpr unsigned kControlValueCapacity = 260;
@@ -15,3 +17,5 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
                  const char* dotted_version);
 // 1 when the file registered itself. The library stays loaded.
 int RegisterOCXFile(const char* path);
+// Calls a control's DllRegisterServer or DllUnregisterServer; the status it gives.
+LONG CallSelfRegisterEntry(FARPROC entry);

@@ -2,6 +2,7 @@
 
 #include "components/app_registry.h"
 #include "components/file_version.h"
+#include "components/ocx_registration.h"
 #include "launcher/bounded_text.h"
 #include "launcher/trace.h"
 #include "platform/win32.h"
@@ -10,14 +11,12 @@ constexpr DWORD kNameCapacity = 260;
 constexpr DWORD kEmptyTextSize = 1;  // the NUL alone
 constexpr REGSAM kReadAndSet = KEY_READ | KEY_SET_VALUE;
 
-using SelfRegisterEntry = LONG(WINAPI*)();
-
 int UnregisterOCXFile(const char* path) {
   SupportsSelfRegister(path);
   HMODULE library = LoadLibraryA(path);
   if (library == nullptr) return 0;
   FARPROC entry = GetProcAddress(library, "DllUnregisterServer");
-  int done = entry != nullptr && reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))() == 0;
+  int done = entry != nullptr && CallSelfRegisterEntry(entry) == 0;
   FreeLibrary(library);
   return done;
 }
