@@ -25,25 +25,24 @@ add_subdirectory(${CMAKE_SOURCE_DIR}/tests/unit ${CMAKE_BINARY_DIR}/unit)
 # natively where the machine cannot run 32-bit code without emulation.
 find_program(MINGW_CXX i686-w64-mingw32-g++)
 find_program(MINGW64_CXX x86_64-w64-mingw32-g++)
-if(MINGW_CXX)
-  include(ExternalProject)
-  set(WIN32_BINARY_DIR ${CMAKE_SOURCE_DIR}/build/win32)
-  ExternalProject_Add(win32
+# add_windows_build(<name> <toolchain>) builds the whole tree into build/<name>.
+function(add_windows_build name toolchain)
+  ExternalProject_Add(${name}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
-    BINARY_DIR ${WIN32_BINARY_DIR}
-    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.toolchain.cmake
+    BINARY_DIR ${CMAKE_SOURCE_DIR}/build/${name}
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}.toolchain.cmake
                -DCMAKE_BUILD_TYPE=MinSizeRel
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
+endfunction()
+
+if(MINGW_CXX)
+  include(ExternalProject)
+  set(WIN32_BINARY_DIR ${CMAKE_SOURCE_DIR}/build/win32)
+  add_windows_build(win32 mingw-i686)
   if(MINGW64_CXX)
     set(WIN64_BINARY_DIR ${CMAKE_SOURCE_DIR}/build/win64)
-    ExternalProject_Add(win64
-      SOURCE_DIR ${CMAKE_SOURCE_DIR}
-      BINARY_DIR ${WIN64_BINARY_DIR}
-      CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-x86_64.toolchain.cmake
-                 -DCMAKE_BUILD_TYPE=MinSizeRel
-      INSTALL_COMMAND ""
-      BUILD_ALWAYS ON)
+    add_windows_build(win64 mingw-x86_64)
   endif()
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)
 else()
