@@ -26,6 +26,10 @@ std::string CurrentDirectory();
 void SetModuleFileName(const std::string& path);
 // An empty path makes GetTempPathA report none.
 void SetTempPath(const std::string& path);
+// The launcher's own environment (names ignore case); a fresh machine has
+// SystemRoot=C:\WINDOWS.
+void SetEnvironmentValue(const std::string& name, const std::string& value);
+void RemoveEnvironmentValue(const std::string& name);
 // Byte ranges that are lead bytes of the system's double-byte code page.
 void SetLeadByteRanges(std::vector<std::pair<BYTE, BYTE>> ranges);
 

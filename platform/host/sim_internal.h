@@ -98,6 +98,8 @@ struct Machine {
   std::string temp_path = "C:\\TEMP\\";
   std::vector<std::pair<BYTE, BYTE>> lead_bytes;
   std::string system_directory = "C:\\WINDOWS\\SYSTEM32";
+  // the launcher's environment, in the order the variables were set
+  std::vector<std::pair<std::string, std::string>> environment = {{"SystemRoot", "C:\\WINDOWS"}};
 
   // heap blocks handed out and not yet freed
   std::map<uintptr_t, std::unique_ptr<unsigned char[]>> heap_blocks;

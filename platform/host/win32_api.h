@@ -72,6 +72,7 @@ typedef size_t SIZE_T;
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
@@ -320,6 +321,8 @@ HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
 DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
+DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR source, LPSTR out, DWORD size);
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback,
                                       LPSTR out, DWORD size, LPCSTR file);
 UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file);
@@ -423,6 +426,7 @@ typedef struct _FILETIME {
 #define REG_OPENED_EXISTING_KEY 0x00000002L
 #define REG_NONE 0
 #define REG_SZ 1
+#define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
 
