@@ -24,7 +24,8 @@ static int AppendEntry(char* block, size_t capacity, size_t* used, const char* n
 }
 
 int BuildSlowLoadEnvironment(char* block, size_t capacity, const char* control_folder,
-                             const char* application_directory, const char* temp_folder) {
+                             const char* application_directory, const char* temp_folder,
+                             const char* system_root) {
   if (capacity < 2) return 0;
   size_t used = 0;
   char search_path[2 * kPathCapacity];
@@ -34,6 +35,10 @@ int BuildSlowLoadEnvironment(char* block, size_t capacity, const char* control_f
   if (!AppendEntry(block, capacity, &used, "Path", search_path, "")) return 0;
   if (temp_folder != nullptr && temp_folder[0] != '\0' &&
       !AppendEntry(block, capacity, &used, "Tmp", temp_folder, "")) {
+    return 0;
+  }
+  if (system_root != nullptr && system_root[0] != '\0' &&
+      !AppendEntry(block, capacity, &used, "SystemRoot", system_root, "")) {
     return 0;
   }
   if (used >= capacity) return 0;
@@ -66,8 +71,12 @@ int WinExecAndWait(char* command_line, const char* application_directory, int mo
     DWORD temp_length = GetTempPathA(sizeof temp_folder, temp_folder);
     // A folder that did not fit is reported by its needed length; leave Tmp out then.
     if (temp_length == 0 || temp_length >= sizeof temp_folder) temp_folder[0] = '\0';
+    // Sockets, crypto and COM fail in a process without SystemRoot.
+    char system_root[kPathCapacity] = "";
+    DWORD root_length = GetEnvironmentVariableA("SystemRoot", system_root, sizeof system_root);
+    if (root_length == 0 || root_length >= sizeof system_root) system_root[0] = '\0';
     if (!BuildSlowLoadEnvironment(g_environment, sizeof g_environment, working_directory,
-                                  application_directory, temp_folder)) {
+                                  application_directory, temp_folder, system_root)) {
       return RefuseToStart(command_line);
     }
     environment = g_environment;

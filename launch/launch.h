@@ -15,6 +15,8 @@ constexpr int kSlowLoadMode = 0;
 int WinExecAndWait(char* command_line, const char* application_directory, int mode);
 
 // Builds the slow-load environment: Path=<control folder>;<application directory>,
-// then Tmp=<temp folder> when there is one. Returns 1 when it fitted.
+// then Tmp=<temp folder> and SystemRoot=<system root> when there are such.
+// Returns 1 when it fitted.
 int BuildSlowLoadEnvironment(char* block, size_t capacity, const char* control_folder,
-                             const char* application_directory, const char* temp_folder);
+                             const char* application_directory, const char* temp_folder,
+                             const char* system_root);

@@ -61,7 +61,7 @@ TEST_F(SequenceTest, AHomeDirectoryWithABlankIsQuotedSoNoShorterPrefixRuns) {
   EXPECT_EQ("\"C:\\Program Files\\SETUP\\GAME.EXE\" /00000000", sim::Processes()[0].command_line);
 }
 
-TEST_F(SequenceTest, SlowLoadGivesOnlyPathAndTmpAndTheControlFolder) {
+TEST_F(SequenceTest, SlowLoadGivesPathTmpSystemRootAndTheControlFolder) {
   WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("D:\\SETUP\\FILES\\OCX");
@@ -71,7 +71,8 @@ TEST_F(SequenceTest, SlowLoadGivesOnlyPathAndTmpAndTheControlFolder) {
   const sim::ProcessRecord& process = sim::Processes()[0];
   EXPECT_EQ("D:\\SETUP\\FILES\\OCX\\", process.current_directory);
   EXPECT_THAT(process.environment,
-              ElementsAre("Path=D:\\SETUP\\FILES\\OCX\\;D:\\SETUP\\", "Tmp=C:\\TEMP\\"));
+              ElementsAre("Path=D:\\SETUP\\FILES\\OCX\\;D:\\SETUP\\", "Tmp=C:\\TEMP\\",
+                          "SystemRoot=C:\\WINDOWS"));
 }
 
 TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
@@ -81,8 +82,44 @@ TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
   EXPECT_EQ(0, Run("/x /slowload"));
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_EQ("D:\\SETUP\\", sim::Processes()[0].current_directory);
-  EXPECT_THAT(sim::Processes()[0].environment, ElementsAre("Path=D:\\SETUP\\;D:\\SETUP\\"));
+  EXPECT_THAT(sim::Processes()[0].environment,
+              ElementsAre("Path=D:\\SETUP\\;D:\\SETUP\\", "SystemRoot=C:\\WINDOWS"));
 }
+
+struct SystemRootCase {
+  const char* name;
+  bool present;       // the launcher's environment has the variable
+  std::string value;
+  bool passed_on;
+};
+
+class SystemRootTest : public LaunchTest, public ::testing::WithParamInterface<SystemRootCase> {};
+
+TEST_P(SystemRootTest, SlowLoadPassesOnTheLaunchersSystemRootWhenItFits) {
+  const SystemRootCase& c = GetParam();
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  sim::SetTempPath("");
+  if (c.present) {
+    sim::SetEnvironmentValue("SYSTEMROOT", c.value);
+  } else {
+    sim::RemoveEnvironmentValue("SystemRoot");
+  }
+  EXPECT_EQ(0, Run("/SlowLoad"));
+  ASSERT_EQ(1u, sim::Processes().size());
+  std::vector<std::string> expected = {"Path=D:\\SETUP\\;D:\\SETUP\\"};
+  if (c.passed_on) expected.push_back("SystemRoot=" + c.value);
+  EXPECT_EQ(expected, sim::Processes()[0].environment);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Launch, SystemRootTest,
+    ::testing::Values(SystemRootCase{"Usual", true, "C:\\WINDOWS", true},
+                      SystemRootCase{"OtherDrive", true, "E:\\WINNT", true},
+                      SystemRootCase{"None", false, "", false}, SystemRootCase{"Empty", true, "", false},
+                      SystemRootCase{"Longest", true, "C:\\" + std::string(256, 'w'), true},
+                      SystemRootCase{"TooLong", true, "C:\\" + std::string(257, 'w'), false}),
+    [](const ::testing::TestParamInfo<SystemRootCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SequenceTest, SlowLoadWithAnOcxPathOnAnotherDriveUsesItAsRead) {
   WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=C:\\CTRL\n");
@@ -220,7 +257,7 @@ struct LengthCase {
 class PathLengthTest : public LaunchTest, public ::testing::WithParamInterface<LengthCase> {};
 
 // The configuration path is D:\ + folder + \SETUP\SETUP.ini: 19 characters more.
-TEST_P(PathLengthTest, AConfigurationPathOf260OrMoreIsRefusedSilently) {
+TEST_P(PathLengthTest, AConfigurationPathOf260OrMoreIsRefusedWithItsPath) {
   std::string folder(GetParam().folder_length, 'f');
   std::string module = "D:\\" + folder + "\\SETUP.EXE";
   std::string ini = "D:\\" + folder + "\\SETUP\\SETUP.ini";
@@ -229,16 +266,22 @@ TEST_P(PathLengthTest, AConfigurationPathOf260OrMoreIsRefusedSilently) {
   unsigned result = GetIniFileName(nullptr);
   if (GetParam().found) {
     EXPECT_EQ(ini.size() + 1, result);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
   } else {
     EXPECT_EQ(0u, result);
-    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_STREQ("", GetIniFilePath());
+    ASSERT_EQ(1u, sim::MessageBoxes().size());
+    // As far as the message's 359 characters reach.
+    EXPECT_EQ(("Failed to find configuration file: " + ini).substr(0, 359), sim::MessageBoxes()[0].text);
+    EXPECT_EQ("GetIniFileName", sim::MessageBoxes()[0].caption);
+    EXPECT_EQ(0x40u, sim::MessageBoxes()[0].type);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Configuration, PathLengthTest,
                          ::testing::Values(LengthCase{230, true}, LengthCase{240, true},
                                            LengthCase{241, false}, LengthCase{242, false},
-                                           LengthCase{400, false}));
+                                           LengthCase{300, false}, LengthCase{400, false}));
 
 struct ValueCase {
   size_t value_length;
@@ -372,7 +415,7 @@ TEST_P(TempLengthTest, ATempFolderThatDoesNotFitIsLeftOut) {
   EXPECT_EQ(0, Run("/SlowLoad"));
   ASSERT_EQ(1u, sim::Processes().size());
   const std::vector<std::string>& environment = sim::Processes()[0].environment;
-  ASSERT_EQ(GetParam().listed ? 2u : 1u, environment.size());
+  ASSERT_EQ(GetParam().listed ? 3u : 2u, environment.size());
   if (GetParam().listed) {
     EXPECT_EQ("Tmp=" + temp, environment[1]);
   }
@@ -390,14 +433,15 @@ struct ModuleLengthCase {
 
 class ModuleLengthTest : public LaunchTest, public ::testing::WithParamInterface<ModuleLengthCase> {};
 
-TEST_P(ModuleLengthTest, AModuleNameThatFillsItsBufferIsNeverUsed) {
+TEST_P(ModuleLengthTest, ALongModuleNameIsNeverUsedButNamesItsConfigurationFile) {
   // D:\ + folder + \S.EXE; the configuration file would be D:\folder\S\S.ini.
   std::string folder(GetParam().length - 9, 'm');
   sim::SetModuleFileName("D:\\" + folder + "\\S.EXE");
+  std::string ini = "D:\\" + folder + "\\S\\S.ini";
   unsigned result = GetIniFileName(nullptr);
   EXPECT_EQ(0u, result);
-  // Usable names get as far as the existence test and its message.
-  EXPECT_EQ(GetParam().usable ? 1u : 0u, sim::MessageBoxes().size());
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ(("Failed to find configuration file: " + ini).substr(0, 359), sim::MessageBoxes()[0].text);
   if (!GetParam().usable) {
     EXPECT_STREQ("", GetHomeDirectory());
   }
@@ -407,7 +451,9 @@ INSTANTIATE_TEST_SUITE_P(Configuration, ModuleLengthTest,
                          ::testing::Values(ModuleLengthCase{200, true}, ModuleLengthCase{257, true},
                                            ModuleLengthCase{258, false},
                                            ModuleLengthCase{259, false}, ModuleLengthCase{260, false},
-                                           ModuleLengthCase{261, false}, ModuleLengthCase{400, false}));
+                                           ModuleLengthCase{261, false}, ModuleLengthCase{400, false},
+                                           ModuleLengthCase{519, false}, ModuleLengthCase{520, false},
+                                           ModuleLengthCase{2000, false}));
 
 }  // namespace
 
