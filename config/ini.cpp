@@ -12,32 +12,49 @@ static char g_ini_file[kPathCapacity];
 const char* GetHomeDirectory() { return g_home_directory; }
 const char* GetIniFilePath() { return g_ini_file; }
 
+// Room to read a module name longer than any usable path, so that the user
+// can still be told which configuration file was looked for.
+constexpr DWORD kModuleNameCapacity = 2 * kPathCapacity;
+
+static void ShowMissingConfiguration(const char* path) {
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message, "Failed to find configuration file: %s", path);
+  ShowMessage(nullptr, message, "GetIniFileName", kMessageInformation);
+}
+
 unsigned GetIniFileName(HMODULE module) {
   g_home_directory[0] = '\0';
   g_ini_file[0] = '\0';
-  char module_name[kPathCapacity] = "";
+  char module_name[kModuleNameCapacity] = "";
   DWORD length = GetModuleFileNameA(module, module_name, sizeof module_name);
   if (length < 3) return 0;
-  // A name that filled the buffer was cut: nothing built from it can be right.
-  if (length >= sizeof module_name) return 0;
   module_name[sizeof module_name - 1] = '\0';
+  // A name that filled the buffer was cut: nothing built from it can be right.
+  int fitted = length < sizeof module_name;
 
-  char drive[kDriveCapacity], directory[kPathPieceCapacity], name[kPathPieceCapacity];
-  if (!Split(module_name, drive, directory, name, nullptr)) return 0;
+  char drive[kDriveCapacity], directory[kPathPieceCapacity];
+  char name[kPathPieceCapacity], extension[kPathPieceCapacity];
+  fitted &= Split(module_name, drive, directory, name, extension);
   char home_directory[kPathCapacity];
-  if (!CopyText(home_directory, sizeof home_directory, directory)) return 0;
-  if (!AppendText(home_directory, sizeof home_directory, name)) return 0;
-
+  fitted &= CopyText(home_directory, sizeof home_directory, directory);
+  fitted &= AppendText(home_directory, sizeof home_directory, name);
   char home[kPathCapacity], ini_file[kPathCapacity];
-  if (!Join(home, sizeof home, drive, home_directory, nullptr, nullptr)) return 0;
-  if (!Join(ini_file, sizeof ini_file, drive, home_directory, name, ".ini")) return 0;
+  fitted &= Join(home, sizeof home, drive, home_directory, nullptr, nullptr);
+  fitted &= Join(ini_file, sizeof ini_file, drive, home_directory, name, ".ini");
+  if (!fitted) {
+    // The configuration file is the module's path without its extension,
+    // then \<name>.ini; the message shows it as far as it fits.
+    char path[kMessageCapacity];
+    int stem = static_cast<int>(strlen(module_name) - strlen(extension));
+    FormatText(path, sizeof path, "%.*s\\%s.ini", stem, module_name, name);
+    ShowMissingConfiguration(path);
+    return 0;
+  }
   CopyText(g_home_directory, sizeof g_home_directory, home);
   CopyText(g_ini_file, sizeof g_ini_file, ini_file);
 
   if (FileExists(g_ini_file)) return static_cast<unsigned>(strlen(g_ini_file) + 1);
-  char message[kMessageCapacity];
-  FormatText(message, sizeof message, "Failed to find configuration file: %s", g_ini_file);
-  ShowMessage(nullptr, message, "GetIniFileName", kMessageInformation);
+  ShowMissingConfiguration(g_ini_file);
   return 0;
 }
 
