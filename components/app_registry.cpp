@@ -4,6 +4,7 @@
 
 #include "config/ini.h"
 #include "launcher/bounded_text.h"
+#include "launcher/message.h"
 #include "launcher/trace.h"
 
 constexpr const char* kApplicationSection = "Application";
@@ -13,16 +14,21 @@ constexpr DWORD kCompanyCreated = 4;
 constexpr DWORD kApplicationCreated = 2;
 constexpr DWORD kVersionCreated = 1;
 constexpr DWORD kFlagSize = 4;
+// Software\<company>\<application>\<version>\ must stay a path the reads
+// and the walk at exit can form too.
+constexpr size_t kKeyPathLimit = 259;
 
 static char g_company[kApplicationNameCapacity];
 static char g_application[kApplicationNameCapacity];
 static char g_version[kApplicationNameCapacity];
 
-void ResetApplicationKeysForTests() {
+static void ForgetNames() {
   g_company[0] = '\0';
   g_application[0] = '\0';
   g_version[0] = '\0';
 }
+
+void ResetApplicationKeysForTests() { ForgetNames(); }
 
 // An empty name would make a path with an empty level.
 static int NamesRead() { return g_company[0] != '\0' && g_application[0] != '\0' && g_version[0] != '\0'; }
@@ -30,6 +36,22 @@ static int NamesRead() { return g_company[0] != '\0' && g_application[0] != '\0'
 int ApplicationKeyPath(char* out, size_t capacity) {
   if (!NamesRead()) return 0;
   return FormatText(out, capacity, "%s\\%s\\%s", g_company, g_application, g_version);
+}
+
+// Names too long for one key path are refused as a whole: nothing is made,
+// and the later steps find no names, as after a missing one.
+static int NamesFitKeyPath() {
+  size_t length = strlen(kSoftware) + strlen(g_company) + strlen(g_application) + strlen(g_version) + 4;
+  if (length <= kKeyPathLimit) return 1;
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message,
+             "CompanyName, ApplicationName and ApplicationVersion together may hold at most %u characters:\n"
+             "%s\\%s\\%s\\%s\\",
+             static_cast<unsigned>(kKeyPathLimit - strlen(kSoftware) - 4), kSoftware, g_company, g_application,
+             g_version);
+  ShowMessage(nullptr, message, "CreateApplicationKeys", kMessageInformation);
+  ForgetNames();
+  return 0;
 }
 
 static LONG CreateLevel(HKEY parent, const char* name, HKEY* key, DWORD* disposition) {
@@ -61,6 +83,7 @@ int CreateApplicationKeys() {
       GetIniString(kApplicationSection, "ApplicationVersion", g_version, sizeof g_version, 1) == 0) {
     return 0;
   }
+  if (!NamesFitKeyPath()) return 0;
   HKEY software = nullptr;
   if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
 

@@ -145,19 +145,75 @@ TEST_F(RegistrationTest, ARecordRemakesAMissingApplicationKeyWithoutKeysCreated)
   EXPECT_FALSE(sim::RegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "KeysCreated", nullptr, nullptr));
 }
 
-// Paths past 259 (the key) and 359 (a record) characters are refused before
-// any registry access.
-TEST_F(RegistrationTest, PathsPastTheirLimitsAreRefused) {
-  const std::string name(86, 'n');  // 3 x 86 + 2 separators = 260 characters
-  WriteRawIni("[Application]\nCompanyName=" + name + "\nApplicationName=" + name + "\nApplicationVersion=" + name +
-              "\n");
+struct NameLengthCase {
+  const char* name;
+  size_t company, application, version;
+  bool accepted;  // Software\<names>\ fits 259 characters
+};
+
+class NameLengthTest : public RegistrationTest, public ::testing::WithParamInterface<NameLengthCase> {};
+
+// The key chain, AutoRunDisabled and the records at exit all work from the
+// same names: either all of them or none.
+TEST_P(NameLengthTest, NamesTooLongForOneKeyPathAreRefusedByEveryOperation) {
+  const NameLengthCase& c = GetParam();
+  const std::string company(c.company, 'c'), application(c.application, 'a'), version(c.version, 'v');
+  const std::string key = "Software\\" + company + "\\" + application + "\\" + version;
+  WriteRawIni("[Application]\nCompanyName=" + company + "\nApplicationName=" + application +
+              "\nApplicationVersion=" + version + "\nProgramName=GAME.EXE\n");
+  ASSERT_NE(0u, GetIniFileName(Instance()));
+  EXPECT_EQ(c.accepted ? 1 : 0, CreateApplicationKeys());
+  EXPECT_EQ(c.accepted, sim::RegistryKeyExists(HKEY_LOCAL_MACHINE, key));
+  EXPECT_EQ(c.accepted, sim::RegistryKeyExists(HKEY_LOCAL_MACHINE, "Software\\" + company));
+  if (c.accepted) {
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+  } else {
+    ASSERT_EQ(1u, sim::MessageBoxes().size());
+    EXPECT_EQ("CreateApplicationKeys", sim::MessageBoxes()[0].caption);
+    EXPECT_EQ(0x40u, sim::MessageBoxes()[0].type);
+    EXPECT_EQ(("CompanyName, ApplicationName and ApplicationVersion together may hold at most 247 characters:\n" +
+               key + "\\").substr(0, 359),
+              sim::MessageBoxes()[0].text);
+  }
+
+  sim::SetRegistryValue(HKEY_LOCAL_MACHINE, key, "AutoRunDisabled", REG_DWORD, {1, 0, 0, 0});
+  EXPECT_EQ(c.accepted ? 1 : 0, IsAutoRunDisabled());
+  AddControl("C:\\OLD\\A.OCX", "{L}\\1.0\\0\\win32", "{C}", "versioned.dll");
+  EXPECT_EQ(c.accepted ? 1 : 0, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\OLD\\A.OCX"));
+  DeleteAppRegisteredOCX();
+  EXPECT_EQ(c.accepted ? std::vector<std::string>{"C:\\OLD\\A.OCX"} : std::vector<std::string>{}, unregistered);
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, NameLengthTest,
+    ::testing::Values(NameLengthCase{"AtTheLimit", 100, 100, 47, true}, NameLengthCase{"OneOver", 100, 100, 48, false},
+                      NameLengthCase{"LongVersion", 1, 1, 245, true}, NameLengthCase{"LongCompany", 246, 1, 1, false},
+                      NameLengthCase{"AllLong", 100, 100, 60, false}, NameLengthCase{"AllLongest", 259, 259, 259, false}),
+    [](const ::testing::TestParamInfo<NameLengthCase>& info) { return info.param.name; });
+
+TEST_F(RegistrationTest, RefusedNamesLetTheLaunchGoOn) {
+  const std::string name(100, 'n');
+  WriteRawIni("[Application]\nCompanyName=" + name + "\nApplicationName=" + name + "\nApplicationVersion=" +
+              std::string(60, 'v') + "\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  EXPECT_EQ(0, Run());
+  EXPECT_EQ(1u, sim::Processes().size());
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ("CreateApplicationKeys", sim::MessageBoxes()[0].caption);
+  EXPECT_FALSE(sim::RegistryKeyExists(HKEY_LOCAL_MACHINE, "Software\\" + name));
+}
+
+// A record's path may hold 359 characters: the longest names leave 109 for
+// the type library key.
+TEST_F(RegistrationTest, ARecordPathPastItsLimitIsRefused) {
+  WriteRawIni("[Application]\nCompanyName=" + std::string(100, 'c') + "\nApplicationName=" + std::string(100, 'a') +
+              "\nApplicationVersion=" + std::string(47, 'v') + "\n");
   ASSERT_NE(0u, GetIniFileName(Instance()));
   EXPECT_EQ(1, CreateApplicationKeys());
   sim::Reset();
-  EXPECT_EQ(0, IsAutoRunDisabled());
-  EXPECT_EQ(0, CreateOCXKey(std::string(99, 't').c_str(), "C:\\A.OCX"));
-  EXPECT_EQ(1, CreateOCXKey(std::string(98, 't').c_str(), "C:\\A.OCX"));  // 359 characters
-  EXPECT_EQ(0u, sim::CallsTo("RegOpenKeyExA").size());
+  EXPECT_EQ(0, CreateOCXKey(std::string(110, 't').c_str(), "C:\\A.OCX"));
+  EXPECT_EQ(1, CreateOCXKey(std::string(109, 't').c_str(), "C:\\A.OCX"));
   EXPECT_EQ(1u, sim::CallsTo("RegCreateKeyExA").size());
 }
 

@@ -280,10 +280,12 @@ TEST_P(PromptTest, ALongApplicationNameIsCutToFitThePrompt) {
   WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=" + name + "\nProgramName=GAME.EXE\n");
   sim::HoldSemaphore(name.substr(0, 511));
   EXPECT_EQ(1, Run());
-  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  // Past 239 characters the name no longer fits a registry key path either,
+  // which is said first.
+  ASSERT_EQ(GetParam().name_length > 239 ? 2u : 1u, sim::MessageBoxes().size());
   EXPECT_EQ(std::string(GetParam().shown_length, 'n') +
                 " is already running.\nWould you like to try running it anyway ?",
-            sim::MessageBoxes()[0].text);
+            sim::MessageBoxes().back().text);
   EXPECT_EQ(name.substr(0, 511), sim::CallsTo("CreateSemaphoreA")[0].args[3]);
 }
 
