@@ -1,7 +1,7 @@
 // Profile (INI) reads over real files, with Windows' rules: names match
 // without regard to case, blanks around names and values are dropped, a value
 // in matching quotes loses them, and a value is cut to the caller's buffer.
-#include <cstdlib>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -61,12 +61,40 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallbac
   return sim::detail::PutText(out, size, value);
 }
 
+// The platform's reading of an integer value: at most 29 characters of it,
+// blanks and controls skipped, an optional sign, a "0x", "0o" or "0b" prefix
+// for another base, then digits up to the first other character, summed
+// modulo 2^32; no digit at all gives 0. A minus sign negates modulo 2^32.
+static UINT ReadProfileNumber(const std::string& value) {
+  const std::string text = value.substr(0, 29);
+  size_t at = 0;
+  while (at < text.size() && static_cast<unsigned char>(text[at]) <= ' ') ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  uint32_t base = 10;
+  if (at + 1 < text.size() && text[at] == '0') {
+    const char prefix = text[at + 1];
+    base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+    if (base != 10) at += 2;
+  }
+  uint32_t total = 0;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    uint32_t digit = c >= '0' && c <= '9'   ? static_cast<uint32_t>(c - '0')
+                     : c >= 'a' && c <= 'z' ? static_cast<uint32_t>(c - 'a' + 10)
+                     : c >= 'A' && c <= 'Z' ? static_cast<uint32_t>(c - 'A' + 10)
+                                            : 99;
+    if (digit >= base) break;
+    total = total * base + digit;
+  }
+  return negative ? 0u - total : total;
+}
+
 UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file) {
   if (Enter("GetPrivateProfileIntA", {Text(section), Text(key), Number(fallback), Text(file)})) {
     return static_cast<UINT>(fallback);
   }
   std::string value;
   if (!FindValue(file, section, key, &value) || value.empty()) return static_cast<UINT>(fallback);
-  // Decimal, with an optional sign; the number ends at the first other character.
-  return static_cast<UINT>(strtol(value.c_str(), nullptr, 10));
+  return ReadProfileNumber(value);
 }

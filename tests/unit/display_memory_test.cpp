@@ -108,6 +108,10 @@ INSTANTIATE_TEST_SUITE_P(
         MemoryCase{"Absent", nullptr, 0, 0, false, true},
         MemoryCase{"Zero", "0", 0, 0, false, true},
         MemoryCase{"Empty", "", 0, 0, false, true},
+        // Read as the platform reads numbers: text without digits is 0, digits end at the first other character.
+        MemoryCase{"NotANumber", "abc", 0, 0, false, true},
+        MemoryCase{"LeadingDigits", "100MB", 60 * kMeg, 40 * kMeg - 1, true, false},
+        MemoryCase{"HexPrefix", "0x64", 60 * kMeg, 40 * kMeg - 1, true, false},
         MemoryCase{"ExactlyEnough", "100", 60 * kMeg, 40 * kMeg, true, true},
         MemoryCase{"OneByteShort", "100", 60 * kMeg, 40 * kMeg - 1, true, false},
         MemoryCase{"MostlyPageFile", "100", 1 * kMeg, 500 * kMeg, true, true},

@@ -565,7 +565,12 @@ INSTANTIATE_TEST_SUITE_P(Splash, OffTimeTest,
                                            OffTimeCase{"StaysUp", "65535", false, false},
                                            OffTimeCase{"AtOnce", "0", true, true},
                                            OffTimeCase{"AfterThreeSeconds", "3000", false, true},
-                                           OffTimeCase{"LongerThanTheApplication", "60000", false, false}),
+                                           OffTimeCase{"LongerThanTheApplication", "60000", false, false},
+                                           // Numbers as the platform reads them.
+                                           OffTimeCase{"NotANumber", "abc", true, true},
+                                           OffTimeCase{"DigitsThenText", "3000ms", false, true},
+                                           OffTimeCase{"WrapsToStaysUp", "4295032831", false, false},
+                                           OffTimeCase{"PastTwentyNineCharacters", "00000000000000000000000000000065535", true, true}),
                          [](const ::testing::TestParamInfo<OffTimeCase>& info) { return info.param.name; });
 
 TEST_F(SplashLaunchTest, AMissingSplashWaveFileTakesTheSplashDownForItsMessage) {
