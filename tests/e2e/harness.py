@@ -102,7 +102,8 @@ class ProbeRecord:
 
 
 # Wine hands every process a few entries of its own, even one started with an
-# explicit environment block; they are not the launcher's.
+# explicit environment block (a SystemRoot given in the block is replaced by
+# its own); they are not told apart from the launcher's.
 _WINE_OWN_ENTRIES = re.compile(r"^(WINE[A-Z0-9_]*|SystemDrive|SystemRoot)=")
 
 

@@ -164,7 +164,9 @@ class SlowLoadEnvironment:
     args = ("/SlowLoad",)
     control_folder = ""
 
-    def test_the_environment_holds_only_path_and_tmp(self):
+    def test_the_environment_holds_only_path_and_tmp_besides_systemroot(self):
+        # Wine puts its own SystemRoot into any block, so whether the launcher
+        # passed one on shows only on the host.
         environment = harness.launcher_environment(self.only_record())
         self.assertEqual(len(environment), 2, environment)
         self.assertEqual(environment[0], f"Path={self.home}{self.control_folder};{self.home}")
@@ -214,6 +216,53 @@ class MissingIni(LauncherRun):
                           icon=True)
         self.assertEqual(self.result.exit_code, 1)
         self.assertEqual(self.records(), [])
+
+
+class ConfigurationPathTooLong(LauncherRun):
+    """The launcher's own path fits 259 characters; its configuration file's does not."""
+
+    probes = {}
+
+    @classmethod
+    def setUpClass(cls):
+        root = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}")
+        # <root>\<parent>\SETUP.EXE is 256 characters, <root>\<parent>\SETUP\SETUP.ini 262.
+        cls.home_parent = "p" * (256 - len(root) - len("\\SETUP.EXE") - 1)
+        super().setUpClass()
+
+    def test_the_path_is_named_as_far_as_it_fits_and_the_launcher_stops(self):
+        self.assertEqual(len(self.ini_path), 262)
+        self.assertOneBox("GetIniFileName", f"Failed to find configuration file: {self.ini_path}", icon=True)
+        self.assertEqual(self.result.exit_code, 1)
+
+
+class NamesTooLongForTheRegistryKey(LauncherRun):
+    """100 + 100 + 60 characters: Software\\<names>\\ would pass 259 characters."""
+
+    company = "C" * 100
+    version = "V" * 60
+    ini = f"[Application]\nCompanyName={company}\nApplicationVersion={version}\nProgramName=GAME.EXE\n"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.application = ("spine.NamesTooLongForTheRegistryKey." + "A" * 100)[:100]
+        cls.ini = cls.ini.replace("[Application]\n", f"[Application]\nApplicationName={cls.application}\n")
+        super().setUpClass()
+
+    def test_one_message_names_them_and_the_launch_goes_on(self):
+        self.assertEqual(len(self.result.boxes), 1, self.result.boxes)
+        box = self.result.boxes[0]
+        self.assertEqual(box["caption"], "CreateApplicationKeys")
+        self.assertEqual(box["text"], "CompanyName, ApplicationName and ApplicationVersion together may hold at "
+                         f"most 247 characters:\nSoftware\\{self.company}\\{self.application}\\"
+                         f"{self.version}\\"[:359])
+        self.assertEqual(self.result.exit_code, 0)
+        self.only_record()
+
+    def test_no_key_is_made(self):
+        self.assertIsNone(harness.reg_value(rf"HKLM\Software\{self.company}"))
+        code, _ = harness.reg("query", rf"HKLM\Software\{self.company}")
+        self.assertNotEqual(code, 0)
 
 
 class MissingProgramName(LauncherRun):
