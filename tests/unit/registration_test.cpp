@@ -292,6 +292,15 @@ TEST_F(RegistrationTest, AControlPathThatDoesNotFitIsRefusedAndThePassGoesOn) {
   EXPECT_THAT(Loaded(), ElementsAre(folder + "B.OCX"));
 }
 
+TEST_F(RegistrationTest, AFolderPartOver255IsRefusedWithThePathAsWritten) {
+  const std::string control = std::string(256, 'D') + "\\X";
+  Prepare("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\n" + Entry("1", control));
+  EXPECT_EQ(1, RegisterOCX("SystemOcx"));
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ("LoadLibrary on " + control + " returned: ce", sim::MessageBoxes()[0].text);
+  EXPECT_THAT(Loaded(), IsEmpty());
+}
+
 // ---- the whole life of a control ----
 
 TEST_F(RegistrationTest, AMissingControlIsRegisteredOnceAndFoundCurrentAfterwards) {
