@@ -1,5 +1,7 @@
 #include "components/ocx_registration.h"
 
+#include <cstring>
+
 #include "components/app_registry.h"
 #include "components/file_version.h"
 #include "config/ini.h"
@@ -97,6 +99,15 @@ int RegisterOCXFile(const char* path) {
   return 0;
 }
 
+// The probe records the older file before the newer one registers. When that
+// registration fails, the older file is still the only one registered, so its
+// record goes back to what it was and the walk at exit leaves the file alone.
+static void PutRecordBack(const char* type_library, int record_known, const char* recorded) {
+  char now[kRegistryTextCapacity];
+  if (!record_known || !ReadOCXKey(type_library, now, sizeof now) || strcmp(now, recorded) == 0) return;
+  RestoreOCXKey(type_library, recorded);
+}
+
 // Reads the three companion keys of a control; 0 at the first missing one
 // (the user has been told).
 static int ReadCompanions(const char* section, unsigned ordinal, char* type_library, char* class_key,
@@ -134,13 +145,19 @@ int RegisterOCX(const char* section) {
     char type_library[kControlValueCapacity], class_key[kControlValueCapacity], version[kControlValueCapacity];
     if (!ReadCompanions(section, ordinal, type_library, class_key, version)) return 0;
 
+    char recorded[kRegistryTextCapacity];
+    int record_known = ReadOCXKey(type_library, recorded, sizeof recorded);
     if (IsRegistered(control, class_key, type_library, version)) continue;
     char path[kControlPathCapacity];
     if (!ResolvePrefix(path, sizeof path, base_folder, control)) {
       CannotLoad(path, kPathTooLong);
+      PutRecordBack(type_library, record_known, recorded);
       continue;
     }
-    if (!RegisterOCXFile(path)) continue;
+    if (!RegisterOCXFile(path)) {
+      PutRecordBack(type_library, record_known, recorded);
+      continue;
+    }
     if (!IsTraceOn()) continue;
     if (IsRegistered(control, class_key, type_library, version)) continue;
     char message[kMessageCapacity];

@@ -344,6 +344,63 @@ TEST_F(RegistrationTest, AnOlderControlIsReplacedAndUnregisteredAfterTheApplicat
   EXPECT_EQ(0, OpenAtExit());
 }
 
+// ---- a replacement that fails ----
+
+struct ReplacementCase {
+  const char* name;
+  std::function<void()> arrange;  // what D:\SETUP\A.OCX is
+  bool older_registered;          // C:\OLD\A.OCX is registered now
+  const char* previous;           // the record before the run; nullptr: none
+  const char* record;             // the record after; "(none)": no record key
+};
+
+class ReplacementTest : public RegistrationTest, public ::testing::WithParamInterface<ReplacementCase> {};
+
+TEST_P(ReplacementTest, OnlyARegisteredReplacementLeavesItsRecord) {
+  const ReplacementCase& c = GetParam();
+  Prepare("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\n" + Entry("1", "A.OCX"));
+  AddControl("C:\\OLD\\A.OCX", kLib, "{C}", kOld);
+  if (c.older_registered) Register(kLib, "{C}", "C:\\OLD\\A.OCX");
+  if (c.previous != nullptr) sim::SetRegistryText(HKEY_LOCAL_MACHINE, kRecord, "", c.previous);
+  c.arrange();
+  EXPECT_EQ(1, RegisterOCX("SystemOcx"));
+  EXPECT_EQ(c.record, sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
+  if (std::string(c.record) != "(none)") {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(sim::RegistryValue(HKEY_LOCAL_MACHINE, kRecord, "", &type, &data));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(strlen(c.record) + 1, data.size());
+  }
+  EXPECT_EQ(1, UnRegisterOCXs());
+  bool replaced = std::string(c.name).rfind("Registers", 0) == 0;
+  EXPECT_EQ(replaced ? 1u : 0u, std::count(unregistered.begin(), unregistered.end(), "C:\\OLD\\A.OCX"));
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+void Missing() {}
+void NotALibrary() { sim::WriteFile("D:\\SETUP\\A.OCX", "text"); }
+void NoEntryPoint() { sim::AddLibrary("D:\\SETUP\\A.OCX", {}); }
+void Refuses() { sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 1; }}}); }
+void Registers() { sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 0; }}}); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Registration, ReplacementTest,
+    ::testing::Values(ReplacementCase{"MissingWithoutRecord", Missing, true, nullptr, ""},
+                      ReplacementCase{"MissingOverARecord", Missing, true, "C:\\PREV\\A.OCX", "C:\\PREV\\A.OCX"},
+                      ReplacementCase{"NotALibraryWithoutRecord", NotALibrary, true, nullptr, ""},
+                      ReplacementCase{"NotALibraryOverARecord", NotALibrary, true, "C:\\PREV\\A.OCX",
+                                      "C:\\PREV\\A.OCX"},
+                      ReplacementCase{"NoEntryPointWithoutRecord", NoEntryPoint, true, nullptr, ""},
+                      ReplacementCase{"NoEntryPointOverAnEmptiedRecord", NoEntryPoint, true, "", ""},
+                      ReplacementCase{"RefusesWithoutRecord", Refuses, true, nullptr, ""},
+                      ReplacementCase{"RefusesOverARecord", Refuses, true, "C:\\PREV\\A.OCX", "C:\\PREV\\A.OCX"},
+                      ReplacementCase{"RegistersWithoutRecord", Registers, true, nullptr, "C:\\OLD\\A.OCX"},
+                      ReplacementCase{"RegistersOverARecord", Registers, true, "C:\\PREV\\A.OCX", "C:\\OLD\\A.OCX"},
+                      // Nothing was recorded, so nothing is put back.
+                      ReplacementCase{"NotRegisteredBefore", Missing, false, nullptr, "(none)"}),
+    [](const ::testing::TestParamInfo<ReplacementCase>& info) { return info.param.name; });
+
 // ---- the walk at exit ----
 
 class WalkTest : public RegistrationTest {
