@@ -17,12 +17,34 @@ constexpr const char* kNoClass = "NONE";
 constexpr DWORD kPathTooLong = 0xCE;  // ERROR_FILENAME_EXCED_RANGE
 
 
+// The path a registry value names, as Windows reads it: an expandable value is
+// expanded, and one pair of surrounding double quotes goes. path holds
+// kRegistryTextCapacity bytes; 0 when the value or its expansion does not fit.
+static int ReadRegisteredPath(HKEY key, char* path) {
+  DWORD size = 0, type = 0;
+  if (QueryDefaultText(key, path, kRegistryTextCapacity, &size, &type) != ERROR_SUCCESS) return 0;
+  if (type == REG_EXPAND_SZ) {
+    // Some systems ask one byte more than the text needs.
+    char expanded[kRegistryTextCapacity + 1];
+    DWORD needed = ExpandEnvironmentStringsA(path, expanded, sizeof expanded);
+    if (needed == 0 || needed > sizeof expanded || !CopyText(path, kRegistryTextCapacity, expanded)) {
+      path[0] = '\0';
+      return 0;
+    }
+  }
+  size_t length = strlen(path);
+  if (length >= 2 && path[0] == '"' && path[length - 1] == '"') {
+    memmove(path, path + 1, length - 2);
+    path[length - 2] = '\0';
+  }
+  return 1;
+}
+
 // Reads a key's default value and tells whether the file it names exists.
-static int NamesExistingFile(HKEY parent, const char* sub_key, char* path, DWORD capacity) {
+static int NamesExistingFile(HKEY parent, const char* sub_key, char* path) {
   HKEY key = nullptr;
   if (RegOpenKeyA(parent, sub_key, &key) != ERROR_SUCCESS) return 0;
-  DWORD size = 0;
-  int found = ReadDefaultText(key, path, capacity, &size) && FileExists(path);
+  int found = ReadRegisteredPath(key, path) && FileExists(path);
   RegCloseKey(key);
   return found;
 }
@@ -34,7 +56,7 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
 
   HKEY type_libraries = nullptr;
   if (RegOpenKeyA(HKEY_CLASSES_ROOT, "TypeLib", &type_libraries) != ERROR_SUCCESS) return 0;
-  if (NamesExistingFile(type_libraries, type_library, path, sizeof path)) {
+  if (NamesExistingFile(type_libraries, type_library, path)) {
     type_library_found = 1;
     version_found = CompareFileVersion(path, dotted_version);
   }
@@ -48,7 +70,7 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
       clsid_found = EqualsNoCase(class_key, kNoClass);
     } else {
       // The server's file replaces the type library's in the buffer.
-      if (NamesExistingFile(class_entry, "InprocServer32", path, sizeof path)) {
+      if (NamesExistingFile(class_entry, "InprocServer32", path)) {
         clsid_found = 1;
         if (!version_found) version_found = CompareFileVersion(path, dotted_version);
       }
