@@ -133,13 +133,15 @@ int IsAutoRunDisabled() {
   return result;
 }
 
-int CreateOCXKey(const char* type_library, const char* file_path) {
-  TraceEvent("CreateOCXKey");
+// The record key's path below Software.
+static int RecordKeyPath(char* out, size_t capacity, const char* type_library) {
+  return ApplicationKeyPath(out, capacity) && AppendText(out, capacity, "\\") &&
+         AppendText(out, capacity, type_library);
+}
+
+static int WriteRecord(const char* type_library, const char* file_path) {
   char path[kRecordKeyPathCapacity];
-  if (!ApplicationKeyPath(path, sizeof path) || !AppendText(path, sizeof path, "\\") ||
-      !AppendText(path, sizeof path, type_library)) {
-    return 0;
-  }
+  if (!RecordKeyPath(path, sizeof path, type_library)) return 0;
   HKEY software = nullptr;
   if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
   int result = 0;
@@ -157,18 +159,48 @@ int CreateOCXKey(const char* type_library, const char* file_path) {
   return result;
 }
 
-int ReadDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size) {
+int CreateOCXKey(const char* type_library, const char* file_path) {
+  TraceEvent("CreateOCXKey");
+  return WriteRecord(type_library, file_path);
+}
+
+int ReadOCXKey(const char* type_library, char* out, DWORD capacity) {
+  out[0] = '\0';
+  char path[kRecordKeyPathCapacity];
+  if (!RecordKeyPath(path, sizeof path, type_library)) return 0;
+  HKEY software = nullptr;
+  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
+  HKEY record = nullptr;
+  LONG status = RegOpenKeyExA(software, path, 0, KEY_READ, &record);
+  if (status == ERROR_SUCCESS) {
+    DWORD size = 0;
+    status = QueryDefaultText(record, out, capacity, &size, nullptr);
+    RegCloseKey(record);
+  }
+  RegCloseKey(software);
+  // No key or no value: a record without a path.
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? 1 : 0;
+}
+
+int RestoreOCXKey(const char* type_library, const char* file_path) { return WriteRecord(type_library, file_path); }
+
+LONG QueryDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size, DWORD* type) {
   *size = capacity;
-  if (RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(out), size) != ERROR_SUCCESS) {
+  LONG status = RegQueryValueExA(key, nullptr, nullptr, type, reinterpret_cast<BYTE*>(out), size);
+  if (status != ERROR_SUCCESS) {
     out[0] = '\0';
-    return 0;
+    return status;
   }
   // A value stored without its NUL is used only when there is room for one.
   if (*size < capacity) {
     out[*size] = '\0';
-    return 1;
+    return ERROR_SUCCESS;
   }
-  if (out[capacity - 1] == '\0') return 1;
+  if (out[capacity - 1] == '\0') return ERROR_SUCCESS;
   out[0] = '\0';
-  return 0;
+  return ERROR_MORE_DATA;
+}
+
+int ReadDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size) {
+  return QueryDefaultText(key, out, capacity, size, nullptr) == ERROR_SUCCESS ? 1 : 0;
 }

@@ -17,14 +17,21 @@ int CreateApplicationKeys();
 int IsAutoRunDisabled();
 // Records that the control under type_library was registered with file_path.
 int CreateOCXKey(const char* type_library, const char* file_path);
+// The record's path now, into out: the empty text when there is no record or
+// it was emptied. 0 when the registry could not tell.
+int ReadOCXKey(const char* type_library, char* out, DWORD capacity);
+// Puts back a path that ReadOCXKey gave, quietly (the empty text empties the record).
+int RestoreOCXKey(const char* type_library, const char* file_path);
 
 // The application registry key's path below Software, without a closing
 // separator; 0 when a name is empty (not read) or the path does not fit.
 int ApplicationKeyPath(char* out, size_t capacity);
 
 // Reads a key's default value as text into out (capacity bytes), always
-// terminated; size receives the value's byte count. 0 when it cannot be read
-// or does not fit.
+// terminated; size receives the value's byte count, type (when not null) its
+// type. The read's status; ERROR_MORE_DATA when the text does not fit.
+LONG QueryDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size, DWORD* type);
+// 1 when QueryDefaultText succeeds.
 int ReadDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size);
 
 void ResetApplicationKeysForTests();

@@ -1,5 +1,7 @@
 #include "components/ocx_registration.h"
 
+#include <cstring>
+
 #include "components/app_registry.h"
 #include "components/file_version.h"
 #include "config/ini.h"
@@ -15,12 +17,34 @@ constexpr const char* kNoClass = "NONE";
 constexpr DWORD kPathTooLong = 0xCE;  // ERROR_FILENAME_EXCED_RANGE
 
 
+// The path a registry value names, as Windows reads it: an expandable value is
+// expanded, and one pair of surrounding double quotes goes. path holds
+// kRegistryTextCapacity bytes; 0 when the value or its expansion does not fit.
+static int ReadRegisteredPath(HKEY key, char* path) {
+  DWORD size = 0, type = 0;
+  if (QueryDefaultText(key, path, kRegistryTextCapacity, &size, &type) != ERROR_SUCCESS) return 0;
+  if (type == REG_EXPAND_SZ) {
+    // Some systems ask one byte more than the text needs.
+    char expanded[kRegistryTextCapacity + 1];
+    DWORD needed = ExpandEnvironmentStringsA(path, expanded, sizeof expanded);
+    if (needed == 0 || needed > sizeof expanded || !CopyText(path, kRegistryTextCapacity, expanded)) {
+      path[0] = '\0';
+      return 0;
+    }
+  }
+  size_t length = strlen(path);
+  if (length >= 2 && path[0] == '"' && path[length - 1] == '"') {
+    memmove(path, path + 1, length - 2);
+    path[length - 2] = '\0';
+  }
+  return 1;
+}
+
 // Reads a key's default value and tells whether the file it names exists.
-static int NamesExistingFile(HKEY parent, const char* sub_key, char* path, DWORD capacity) {
+static int NamesExistingFile(HKEY parent, const char* sub_key, char* path) {
   HKEY key = nullptr;
   if (RegOpenKeyA(parent, sub_key, &key) != ERROR_SUCCESS) return 0;
-  DWORD size = 0;
-  int found = ReadDefaultText(key, path, capacity, &size) && FileExists(path);
+  int found = ReadRegisteredPath(key, path) && FileExists(path);
   RegCloseKey(key);
   return found;
 }
@@ -32,7 +56,7 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
 
   HKEY type_libraries = nullptr;
   if (RegOpenKeyA(HKEY_CLASSES_ROOT, "TypeLib", &type_libraries) != ERROR_SUCCESS) return 0;
-  if (NamesExistingFile(type_libraries, type_library, path, sizeof path)) {
+  if (NamesExistingFile(type_libraries, type_library, path)) {
     type_library_found = 1;
     version_found = CompareFileVersion(path, dotted_version);
   }
@@ -46,7 +70,7 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
       clsid_found = EqualsNoCase(class_key, kNoClass);
     } else {
       // The server's file replaces the type library's in the buffer.
-      if (NamesExistingFile(class_entry, "InprocServer32", path, sizeof path)) {
+      if (NamesExistingFile(class_entry, "InprocServer32", path)) {
         clsid_found = 1;
         if (!version_found) version_found = CompareFileVersion(path, dotted_version);
       }
@@ -97,6 +121,15 @@ int RegisterOCXFile(const char* path) {
   return 0;
 }
 
+// The probe records the older file before the newer one registers. When that
+// registration fails, the older file is still the only one registered, so its
+// record goes back to what it was and the walk at exit leaves the file alone.
+static void PutRecordBack(const char* type_library, int record_known, const char* recorded) {
+  char now[kRegistryTextCapacity];
+  if (!record_known || !ReadOCXKey(type_library, now, sizeof now) || strcmp(now, recorded) == 0) return;
+  RestoreOCXKey(type_library, recorded);
+}
+
 // Reads the three companion keys of a control; 0 at the first missing one
 // (the user has been told).
 static int ReadCompanions(const char* section, unsigned ordinal, char* type_library, char* class_key,
@@ -134,13 +167,19 @@ int RegisterOCX(const char* section) {
     char type_library[kControlValueCapacity], class_key[kControlValueCapacity], version[kControlValueCapacity];
     if (!ReadCompanions(section, ordinal, type_library, class_key, version)) return 0;
 
+    char recorded[kRegistryTextCapacity];
+    int record_known = ReadOCXKey(type_library, recorded, sizeof recorded);
     if (IsRegistered(control, class_key, type_library, version)) continue;
     char path[kControlPathCapacity];
     if (!ResolvePrefix(path, sizeof path, base_folder, control)) {
       CannotLoad(path, kPathTooLong);
+      PutRecordBack(type_library, record_known, recorded);
       continue;
     }
-    if (!RegisterOCXFile(path)) continue;
+    if (!RegisterOCXFile(path)) {
+      PutRecordBack(type_library, record_known, recorded);
+      continue;
+    }
     if (!IsTraceOn()) continue;
     if (IsRegistered(control, class_key, type_library, version)) continue;
     char message[kMessageCapacity];

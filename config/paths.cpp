@@ -102,8 +102,10 @@ int ResolveAppend(char* out, size_t capacity, const char* base_folder, const cha
 
 int ResolvePrefix(char* out, size_t capacity, const char* base_folder, const char* value) {
   char drive[kDriveCapacity], directory[kPathPieceCapacity];
-  if (!Split(value, drive, directory, nullptr, nullptr)) return 0;
-  if (drive[0] != '\0' || directory[0] != '\0') return CopyText(out, capacity, value);
+  // A folder part too long to split is still a folder: the value is written
+  // as read, so a refusal can show it.
+  int split = Split(value, drive, directory, nullptr, nullptr);
+  if (drive[0] != '\0' || directory[0] != '\0') return CopyText(out, capacity, value) & split;
   int fitted = CopyText(out, capacity, base_folder);
   fitted &= AppendText(out, capacity, value);
   return fitted;

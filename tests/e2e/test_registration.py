@@ -211,6 +211,69 @@ class RegistrationFailures(RegistrationRun):
         self.only_record()
 
 
+class FailedReplacementKeepsTheOlderFile(RegistrationRun):
+    """OLD.OCX (1.0) is registered; the configured NEW.OCX (3.0) refuses to
+    register, so OLD.OCX stays the machine's only registration."""
+
+    ini = "[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=CTRL\n" + control(1, "NEW.OCX")
+    controls = (("NEW.OCX", "control_fails.ocx"), ("OLD.OCX", "control_old.ocx"))
+
+    @classmethod
+    def prepare_registry(cls):
+        home = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}" / "SETUP") + "\\"
+        cls.old = home + "CTRL\\OLD.OCX"
+        harness.reg_set(TYPE_LIBRARY_KEY, None, "REG_SZ", cls.old)
+        harness.reg_set(SERVER_KEY, None, "REG_SZ", cls.old)
+
+    def test_the_failure_is_shown_and_the_application_still_runs(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertOneBox("DLLRegisterServer error", self.home + "CTRL\\NEW.OCX returned: 80004005", False)
+        self.only_record()
+
+    def test_the_older_file_is_not_unregistered_at_exit(self):
+        texts = trace_texts(self.result)
+        self.assertIn("IsRegistered: NEW.OCX Clsid: 1 Version: 0 TypeLib: 1", texts)
+        self.assertNotIn(self.old, texts)
+        self.assertIsNone(harness.reg_value(NOTE_KEY + r"\Unregistered"))
+        self.assertEqual(harness.reg_value(TYPE_LIBRARY_KEY), ("REG_SZ", self.old))
+        self.assertEqual(harness.reg_value(SERVER_KEY), ("REG_SZ", self.old))
+        # The record the probe wrote is emptied again, as a later run expects.
+        self.assertEqual(harness.reg_value(RECORD_KEY), ("REG_SZ", ""))
+
+
+class FolderPartTooLongToSplit(RegistrationRun):
+    long_name = "D" * 256 + "\\X"
+    args = ()
+    ini = "[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=CTRL\n" + control(1, long_name)
+
+    def test_the_message_shows_the_path_as_written(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertOneBox("LoadLibrary Failed", f"LoadLibrary on {self.long_name} returned: ce", False)
+        self.only_record()
+
+
+class ExpandableQuotedPaths(RegistrationRun):
+    """The registry names NEW.OCX as "%SystemDrive%\\...\\NEW.OCX" (REG_EXPAND_SZ, in quotes)."""
+
+    ini = "[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=CTRL\n" + control(1, "NEW.OCX")
+    controls = (("NEW.OCX", "control_new.ocx"),)
+
+    @classmethod
+    def prepare_registry(cls):
+        home = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}" / "SETUP") + "\\"
+        cls.stored = '"%SystemDrive%' + home[2:] + 'CTRL\\NEW.OCX"'
+        harness.reg_set(TYPE_LIBRARY_KEY, None, "REG_EXPAND_SZ", cls.stored)
+        harness.reg_set(SERVER_KEY, None, "REG_EXPAND_SZ", cls.stored)
+
+    def test_the_control_counts_as_registered_and_is_left_as_it_is(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertNoBox()
+        texts = trace_texts(self.result)
+        self.assertIn("IsRegistered: NEW.OCX Clsid: 1 Version: 1 TypeLib: 1", texts)
+        self.assertNotIn("SupportsSelfRegister", texts)
+        self.assertEqual(harness.reg_value(SERVER_KEY), ("REG_EXPAND_SZ", self.stored))
+
+
 class AutoRunDisabledDword(RegistrationRun):
     @classmethod
     def prepare_registry(cls):

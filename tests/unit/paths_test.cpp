@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "config/paths.h"
@@ -156,5 +157,42 @@ TEST(ResolveLimits, AnOverlongResultIsRefusedNotOverrun) {
   EXPECT_EQ(1, ResolveReplace(out, sizeof out, home.c_str(), "x.wav"));
   EXPECT_EQ(0, ResolveReplace(out, sizeof out, home.c_str(), value.c_str()));
 }
+
+// A cut piece still leaves every output a terminated text: callers show it.
+struct CutCase {
+  const char* name;
+  int (*resolve)(char*, size_t, const char*, const char*);
+  std::string base;
+  std::string value;
+  std::string expected;  // what out holds, as far as it fits
+};
+
+class CutTest : public ::testing::TestWithParam<CutCase> {
+ protected:
+  void SetUp() override { sim::Reset(); }
+};
+
+const std::string kLongFolder = std::string(256, 'D') + "\\X";
+
+TEST_P(CutTest, TheOutputIsWrittenWhenAPieceIsCut) {
+  const CutCase& c = GetParam();
+  char out[kPathCapacity + 100];
+  memset(out, '#', sizeof out);
+  EXPECT_EQ(0, c.resolve(out, sizeof out, c.base.c_str(), c.value.c_str()));
+  ASSERT_LT(strnlen(out, sizeof out), sizeof out);
+  EXPECT_EQ(c.expected, out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, CutTest,
+    ::testing::Values(
+        CutCase{"PrefixDirectoryOver255", ResolvePrefix, "D:\\SETUP\\", kLongFolder, kLongFolder},
+        CutCase{"PrefixDriveAndDirectoryOver255", ResolvePrefix, "D:\\SETUP\\", "C:\\" + kLongFolder,
+                "C:\\" + kLongFolder},
+        CutCase{"ReplaceNameOver255", ResolveReplace, "D:\\SETUP\\", std::string(300, 'n'),
+                "D:\\SETUP\\" + std::string(255, 'n')},
+        CutCase{"AppendBaseDirectoryOver255", ResolveAppend, "D:\\" + std::string(300, 'h') + "\\", "V",
+                "D:\\" + std::string(254, 'h') + "V\\"}),
+    [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -21,6 +21,12 @@ const std::string kRecord = kAppKey + "\\{L}\\1.0\\0\\win32";
 const char* const kNew = "versioned.dll";  // 2.10.0.5
 const char* const kOld = "no_version.dll";  // no version: older than anything
 
+// A full entry for control n (n as written in its key).
+std::string Entry(const std::string& n, const std::string& file) {
+  return "Ocx" + n + "=" + file + "\nOcx" + n + "TypeLib=" + kLib + "\nOcx" + n + "Clsid={C}\nOcx" + n +
+         "Version=1.0\n";
+}
+
 // ---- IsRegistered ----
 
 struct ProbeCase {
@@ -94,6 +100,72 @@ TEST_F(RegistrationTest, AValueStoredWithoutItsNulIsReadOnlyWhenItFits) {
   EXPECT_EQ(0, IsRegistered("A.OCX", "NONE", kLib.c_str(), "2.0.0.0"));
 }
 
+// Values as Windows itself writes them: expandable, or in double quotes.
+struct StoredPathCase {
+  const char* name;
+  DWORD type;
+  std::string value;      // of both the type library and the server key
+  std::string long_root;  // %LONG%, when not empty
+  std::string file;       // the file on the machine
+  const char* version_file;
+  const char* trace;
+  const char* record;  // RegistryText: "(none)" when none was written
+};
+
+class StoredPathTest : public RegistrationTest, public ::testing::WithParamInterface<StoredPathCase> {};
+
+TEST_P(StoredPathTest, TheProbeReadsThePathWindowsMeans) {
+  const StoredPathCase& c = GetParam();
+  Prepare("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\n" + Entry("1", "A.OCX"));
+  std::vector<BYTE> data(c.value.begin(), c.value.end());
+  data.push_back(0);
+  sim::SetRegistryValue(HKEY_CLASSES_ROOT, "TypeLib\\" + kLib, "", c.type, data);
+  sim::SetRegistryValue(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", c.type, data);
+  if (!c.long_root.empty()) sim::SetEnvironmentValue("LONG", c.long_root);
+  sim::MakeDirectory(c.file.substr(0, c.file.rfind('\\')));
+  PutVersionData(c.file, c.version_file);
+  sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 0; }}});
+  TraceStart(1);
+  RegisterOCX("SystemOcx");
+  std::vector<std::string> texts = TraceTexts();
+  auto probe = std::find_if(texts.begin(), texts.end(), [](const std::string& t) { return t.rfind("IsRegistered", 0) == 0; });
+  ASSERT_NE(texts.end(), probe);
+  EXPECT_EQ(c.trace, *probe);
+  // A control found current is not registered again.
+  bool current = *probe == "IsRegistered: A.OCX Clsid: 1 Version: 1 TypeLib: 1";
+  EXPECT_EQ(current, Loaded().empty());
+  EXPECT_EQ(c.record, sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+const std::string kLongRoot = "C:\\" + std::string(250, 'L');  // with \A.OCX: 259 characters
+const char* const kFound = "IsRegistered: A.OCX Clsid: 1 Version: 1 TypeLib: 1";
+const char* const kNotFound = "IsRegistered: A.OCX Clsid: 0 Version: 0 TypeLib: 0";
+
+INSTANTIATE_TEST_SUITE_P(
+    Registration, StoredPathTest,
+    ::testing::Values(
+        StoredPathCase{"Plain", REG_SZ, "C:\\TL\\A.OCX", "", "C:\\TL\\A.OCX", kNew, kFound, "(none)"},
+        StoredPathCase{"Expandable", REG_EXPAND_SZ, "%SystemRoot%\\A.OCX", "", "C:\\WINDOWS\\A.OCX", kNew, kFound,
+                       "(none)"},
+        StoredPathCase{"Quoted", REG_SZ, "\"C:\\TL\\A.OCX\"", "", "C:\\TL\\A.OCX", kNew, kFound, "(none)"},
+        StoredPathCase{"QuotedAndExpandable", REG_EXPAND_SZ, "\"%SystemRoot%\\A.OCX\"", "", "C:\\WINDOWS\\A.OCX",
+                       kNew, kFound, "(none)"},
+        // The record names the file as the probe found it.
+        StoredPathCase{"QuotedExpandableAndOlder", REG_EXPAND_SZ, "\"%SystemRoot%\\A.OCX\"", "",
+                       "C:\\WINDOWS\\A.OCX", kOld, "IsRegistered: A.OCX Clsid: 1 Version: 0 TypeLib: 1",
+                       "C:\\WINDOWS\\A.OCX"},
+        StoredPathCase{"PlainTextIsNotExpanded", REG_SZ, "%SystemRoot%\\A.OCX", "", "C:\\WINDOWS\\A.OCX", kNew,
+                       kNotFound, "(none)"},
+        StoredPathCase{"UnknownVariableStays", REG_EXPAND_SZ, "%NOSUCH%\\A.OCX", "", "C:\\WINDOWS\\A.OCX", kNew,
+                       kNotFound, "(none)"},
+        StoredPathCase{"ExpansionOf259Fits", REG_EXPAND_SZ, "%LONG%\\A.OCX", kLongRoot, kLongRoot + "\\A.OCX", kNew,
+                       kFound, "(none)"},
+        StoredPathCase{"ExpansionOf260IsUnreadable", REG_EXPAND_SZ, "%LONG%\\A.OCX", kLongRoot + "L",
+                       kLongRoot + "L\\A.OCX", kNew, kNotFound, "(none)"},
+        StoredPathCase{"StrayQuote", REG_SZ, "\"C:\\TL\\A.OCX", "", "C:\\TL\\A.OCX", kNew, kNotFound, "(none)"}),
+    [](const ::testing::TestParamInfo<StoredPathCase>& info) { return info.param.name; });
+
 // ---- paths and lists ----
 
 struct PathCase {
@@ -132,12 +204,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{"ApplicationWithDirectory", "ApplicationOcx", "CTRL", "SUB\\B.OCX", "D:\\SETUP\\CTRL", "SUB\\B.OCX"},
                       PathCase{"ApplicationWithDrive", "ApplicationOcx", nullptr, "E:\\B.OCX", "D:\\SETUP", "E:\\B.OCX"}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return info.param.name; });
-
-// A full entry for control n (n as written in its key).
-std::string Entry(const std::string& n, const std::string& file) {
-  return "Ocx" + n + "=" + file + "\nOcx" + n + "TypeLib=" + kLib + "\nOcx" + n + "Clsid={C}\nOcx" + n +
-         "Version=1.0\n";
-}
 
 TEST_F(RegistrationTest, ListNumbersAreBaseNineAndEndAtTheFirstGap) {
   std::string section = "[SystemOcx]\n";
@@ -292,6 +358,15 @@ TEST_F(RegistrationTest, AControlPathThatDoesNotFitIsRefusedAndThePassGoesOn) {
   EXPECT_THAT(Loaded(), ElementsAre(folder + "B.OCX"));
 }
 
+TEST_F(RegistrationTest, AFolderPartOver255IsRefusedWithThePathAsWritten) {
+  const std::string control = std::string(256, 'D') + "\\X";
+  Prepare("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\n" + Entry("1", control));
+  EXPECT_EQ(1, RegisterOCX("SystemOcx"));
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ("LoadLibrary on " + control + " returned: ce", sim::MessageBoxes()[0].text);
+  EXPECT_THAT(Loaded(), IsEmpty());
+}
+
 // ---- the whole life of a control ----
 
 TEST_F(RegistrationTest, AMissingControlIsRegisteredOnceAndFoundCurrentAfterwards) {
@@ -334,6 +409,63 @@ TEST_F(RegistrationTest, AnOlderControlIsReplacedAndUnregisteredAfterTheApplicat
   EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "C:\\OLD\\A.OCX"));
   EXPECT_EQ(0, OpenAtExit());
 }
+
+// ---- a replacement that fails ----
+
+struct ReplacementCase {
+  const char* name;
+  std::function<void()> arrange;  // what D:\SETUP\A.OCX is
+  bool older_registered;          // C:\OLD\A.OCX is registered now
+  const char* previous;           // the record before the run; nullptr: none
+  const char* record;             // the record after; "(none)": no record key
+};
+
+class ReplacementTest : public RegistrationTest, public ::testing::WithParamInterface<ReplacementCase> {};
+
+TEST_P(ReplacementTest, OnlyARegisteredReplacementLeavesItsRecord) {
+  const ReplacementCase& c = GetParam();
+  Prepare("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\n" + Entry("1", "A.OCX"));
+  AddControl("C:\\OLD\\A.OCX", kLib, "{C}", kOld);
+  if (c.older_registered) Register(kLib, "{C}", "C:\\OLD\\A.OCX");
+  if (c.previous != nullptr) sim::SetRegistryText(HKEY_LOCAL_MACHINE, kRecord, "", c.previous);
+  c.arrange();
+  EXPECT_EQ(1, RegisterOCX("SystemOcx"));
+  EXPECT_EQ(c.record, sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
+  if (std::string(c.record) != "(none)") {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(sim::RegistryValue(HKEY_LOCAL_MACHINE, kRecord, "", &type, &data));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(strlen(c.record) + 1, data.size());
+  }
+  EXPECT_EQ(1, UnRegisterOCXs());
+  bool replaced = std::string(c.name).rfind("Registers", 0) == 0;
+  EXPECT_EQ(replaced ? 1u : 0u, std::count(unregistered.begin(), unregistered.end(), "C:\\OLD\\A.OCX"));
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+void Missing() {}
+void NotALibrary() { sim::WriteFile("D:\\SETUP\\A.OCX", "text"); }
+void NoEntryPoint() { sim::AddLibrary("D:\\SETUP\\A.OCX", {}); }
+void Refuses() { sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 1; }}}); }
+void Registers() { sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 0; }}}); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Registration, ReplacementTest,
+    ::testing::Values(ReplacementCase{"MissingWithoutRecord", Missing, true, nullptr, ""},
+                      ReplacementCase{"MissingOverARecord", Missing, true, "C:\\PREV\\A.OCX", "C:\\PREV\\A.OCX"},
+                      ReplacementCase{"NotALibraryWithoutRecord", NotALibrary, true, nullptr, ""},
+                      ReplacementCase{"NotALibraryOverARecord", NotALibrary, true, "C:\\PREV\\A.OCX",
+                                      "C:\\PREV\\A.OCX"},
+                      ReplacementCase{"NoEntryPointWithoutRecord", NoEntryPoint, true, nullptr, ""},
+                      ReplacementCase{"NoEntryPointOverAnEmptiedRecord", NoEntryPoint, true, "", ""},
+                      ReplacementCase{"RefusesWithoutRecord", Refuses, true, nullptr, ""},
+                      ReplacementCase{"RefusesOverARecord", Refuses, true, "C:\\PREV\\A.OCX", "C:\\PREV\\A.OCX"},
+                      ReplacementCase{"RegistersWithoutRecord", Registers, true, nullptr, "C:\\OLD\\A.OCX"},
+                      ReplacementCase{"RegistersOverARecord", Registers, true, "C:\\PREV\\A.OCX", "C:\\OLD\\A.OCX"},
+                      // Nothing was recorded, so nothing is put back.
+                      ReplacementCase{"NotRegisteredBefore", Missing, false, nullptr, "(none)"}),
+    [](const ::testing::TestParamInfo<ReplacementCase>& info) { return info.param.name; });
 
 // ---- the walk at exit ----
 
