@@ -115,6 +115,10 @@ typedef struct _OFSTRUCT {
 // Display and windows
 #define BITSPIXEL 12
 #define SW_SHOWNOACTIVATE 4
+#define HWND_TOP (static_cast<HWND>(nullptr))
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_ASYNCWINDOWPOS 0x4000
 typedef BOOL(CALLBACK* WNDENUMPROC)(HWND window, LPARAM value);
 
 // The 32-bit record: eight 32-bit fields, as Win32 lays it out.
@@ -362,8 +366,8 @@ BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM valu
 int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
 BOOL WINAPI IsIconic(HWND window);
-BOOL WINAPI ShowWindow(HWND window, int command);
-BOOL WINAPI BringWindowToTop(HWND window);
+BOOL WINAPI ShowWindowAsync(HWND window, int command);
+BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags);
 BOOL WINAPI SetForegroundWindow(HWND window);
 
 // Graphics
