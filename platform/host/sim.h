@@ -45,6 +45,7 @@ struct MessageBoxRecord {
   std::string caption;
   UINT type;
   int answer;
+  std::vector<HWND> windows_up;  // the launcher's windows while the box showed
 };
 void QueueAnswer(int answer);
 const std::vector<MessageBoxRecord>& MessageBoxes();
