@@ -256,7 +256,11 @@ static void PaintMessage(HWND window) {
   InvalidateRect(window, nullptr, FALSE);
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
-  if (dc == nullptr) return;
+  if (dc == nullptr) {
+    // Still invalid, the window would get WM_PAINT again at once, for ever.
+    ValidateRect(window, nullptr);
+    return;
+  }
   PaintSplash(dc);
   EndPaint(window, &paint);
 }

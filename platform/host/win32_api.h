@@ -136,6 +136,7 @@ typedef struct _MEMORYSTATUS {
 // Processes and waiting
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 258L
 #define WAIT_FAILED 0xFFFFFFFF
 #define PM_REMOVE 0x0001
 
@@ -356,6 +357,7 @@ HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_co
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all,
                                        DWORD milliseconds, DWORD wake_mask);
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
@@ -384,6 +386,7 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM l
 int WINAPI GetSystemMetrics(int index);
 UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC callback);
 BOOL WINAPI InvalidateRect(HWND window, const RECT* area, BOOL erase);
+BOOL WINAPI ValidateRect(HWND window, const RECT* area);
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
 

@@ -300,14 +300,63 @@ INSTANTIATE_TEST_SUITE_P(Guard, PromptTest,
                          ::testing::Values(PromptCase{1, 1}, PromptCase{197, 197}, PromptCase{198, 197},
                                            PromptCase{511, 197}, PromptCase{600, 197}));
 
-TEST_F(GuardTest, TheSlotNamesTheApplicationOnlyOnceTheWaitHasWoken) {
-  StoreSharedThreadId(0x777);
+struct PublishCase {
+  const char* name;
+  const char* keys;  // besides ApplicationName, ProgramName, WinClass and WinText
+  int bitmap_bits;   // 0: no bitmap resource
+};
+
+class PublishTest : public GuardTest, public ::testing::WithParamInterface<PublishCase> {
+ protected:
+  // Another launcher of the same file starts while this one's application
+  // runs: the marker and the slot stay as the first launcher left them.
+  int RunSecondLauncher() {
+    ResetSingleInstanceForTests();
+    ResetApplicationKeysForTests();
+    ResetSplashForTests();
+    return Run();
+  }
+};
+
+// Whether the launcher's queue ever wakes its wait must not matter: with no
+// splash to paint it may never wake before the application ends.
+TEST_P(PublishTest, ASecondLauncherBringsTheRunningWindowForwardWhetherOrNotTheWaitWoke) {
+  const PublishCase& c = GetParam();
+  WriteIni(std::string("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nWinClass=GameWindow\n"
+                       "WinText=Game\n") + c.keys);
+  if (c.bitmap_bits != 0) {
+    std::vector<BYTE> bitmap = MakeSplashBitmap(450, 300);
+    bitmap[14] = static_cast<BYTE>(c.bitmap_bits);  // biBitCount
+    sim::SetResource(kBitmapResource, kSplashResourceId, bitmap);
+  }
+  StoreSharedThreadId(0x777);  // left by an earlier launcher of the file
   sim::ScriptProcess(0);
   ASSERT_EQ(0, Run());
-  EXPECT_EQ(0x777u, LoadSharedThreadId());
+  ASSERT_EQ(1u, sim::Processes().size());
+  const DWORD application_thread = sim::Processes()[0].thread_id;
+  EXPECT_EQ(application_thread, LoadSharedThreadId());
 
-  SetUp();
-  sim::ScriptProcess(2);
+  HWND window = sim::AddThreadWindow({application_thread, "GameWindow", "The Game", false});
+  size_t boxes_before = sim::MessageBoxes().size();
+  EXPECT_EQ(1, RunSecondLauncher());
+  EXPECT_EQ(window, sim::ForegroundWindow());
+  EXPECT_EQ(boxes_before, sim::MessageBoxes().size());
+  EXPECT_EQ(1u, sim::Processes().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guard, PublishTest,
+    ::testing::Values(PublishCase{"SplashStaysUp", "SplashWaveFile=intro.wav\n", 8},
+                      PublishCase{"SplashOffTimeZero", "SplashWaveFile=intro.wav\nSplashOffTime=0\n", 8},
+                      PublishCase{"NoBitmap", "SplashWaveFile=intro.wav\n", 0},
+                      PublishCase{"MalformedBitmap", "SplashWaveFile=intro.wav\n", 4},
+                      PublishCase{"SplashTakenDownByAMessage", "", 8}),
+    [](const ::testing::TestParamInfo<PublishCase>& info) { return info.param.name; });
+
+TEST_F(GuardTest, EveryWakeOfTheWaitPublishesTheThreadAgain) {
+  sim::ScriptProcess(2, [](int wake) {
+    if (wake == 2) StoreSharedThreadId(0x999);  // another launcher of the file published meanwhile
+  });
   ASSERT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_EQ(sim::Processes()[0].thread_id, LoadSharedThreadId());

@@ -320,6 +320,35 @@ TEST_F(SplashTest, APaintMessageRedrawsTheWholeBitmapAndValidates) {
   EXPECT_EQ(1u, sim::DispatchedMessages().size());
 }
 
+struct PaintCase {
+  const char* name;
+  bool begin_fails;
+  size_t validations;
+};
+
+class PaintTest : public SplashTest, public ::testing::WithParamInterface<PaintCase> {};
+
+// A window that stays invalid gets WM_PAINT again at once, for ever.
+TEST_P(PaintTest, APaintMessageLeavesTheWindowValidWhetherOrNotPaintingBegan) {
+  if (GetParam().begin_fails) sim::FailCall("BeginPaint", ERROR_NOT_ENOUGH_MEMORY);
+  HWND window = SplashOn(Instance());
+  Pump();
+  Pump();
+  EXPECT_EQ(1u, sim::DispatchedMessages().size());
+  EXPECT_FALSE(sim::QueueRanAway());
+  std::vector<sim::Call> validations = sim::CallsTo("ValidateRect");
+  ASSERT_EQ(GetParam().validations, validations.size());
+  if (!validations.empty()) {
+    EXPECT_THAT(validations[0].args, ElementsAre(HexText(window), "0x0"));
+  }
+  EXPECT_EQ(GetParam().begin_fails ? 0u : 1u, sim::CallsTo("EndPaint").size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Splash, PaintTest,
+                         ::testing::Values(PaintCase{"PaintingBegins", false, 0},
+                                           PaintCase{"PaintingCannotBegin", true, 1}),
+                         [](const ::testing::TestParamInfo<PaintCase>& info) { return info.param.name; });
+
 TEST_F(SplashTest, UnhandledMessagesGoToTheDefaultProcedure) {
   HWND window = SplashOn(Instance());
   sim::SendToWindow(window, WM_USER + 1, 5, 6);
