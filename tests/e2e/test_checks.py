@@ -105,10 +105,12 @@ def ini_for(name, extra=""):
             f"ProgramName=GAME.EXE\nSplashWaveFile=absent.wav\nSplashOffTime=0\n{extra}")
 
 
-def probe_cfg(scenario, window, stop_name="_stop_game"):
+def probe_cfg(scenario, window, stop_name="_stop_game", nudge=True):
     cfg = f"wait_for_file={scenario.windows(stop_name)}\n"
     if window:
-        cfg += f"window_class={GAME_CLASS}\nwindow_title={GAME_TITLE}\nnudge_parent=1\n"
+        cfg += f"window_class={GAME_CLASS}\nwindow_title={GAME_TITLE}\n"
+    if window and nudge:
+        cfg += "nudge_parent=1\n"
     return cfg
 
 
@@ -158,6 +160,82 @@ class SecondLauncherWhileTheWindowIsUp(CheckRun):
     def test_the_application_ran_once_and_the_first_launcher_ended_normally(self):
         self.assertEqual(len(self.records()), 1)
         self.assertEqual(self.first_status, 0)
+
+
+class SecondLauncherWithNothingToWakeTheFirst(CheckRun):
+    """SplashOffTime=0 and an application that never touches the first
+    launcher's queue: a second launcher still finds the running window."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.scenario = harness.Scenario("checks.NoWake")
+        launcher = lay_out(cls.scenario, ini_for("checks.NoWake"), probe_cfg(cls.scenario, window=True, nudge=False))
+        watch = Watch(cls.scenario)
+        try:
+            first = watch.start(launcher)
+            harness._wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
+                              "the application's window")
+            if first.poll() is not None:
+                raise RuntimeError("the first launcher ended before the second started")
+            cls.second_status, _ = watch.finish(watch.start(launcher))
+            cls.scenario.write("_stop_game", "")
+            cls.first_status, _ = watch.finish(first)
+            cls.boxes = watch.boxes()
+        finally:
+            watch.stop()
+        cls.window_state = cls.scenario.path("SETUP\\GAME.window.txt").read_text().strip()
+
+    def test_the_second_launcher_brings_the_window_forward_and_ends_quietly(self):
+        self.assertEqual(self.second_status, 1)
+        self.assertEqual(self.boxes, [])
+        self.assertEqual(self.window_state, "iconic=0 foreground=1")
+
+    def test_the_application_ran_once(self):
+        self.assertEqual(len(self.records()), 1)
+        self.assertEqual(self.first_status, 0)
+
+
+class SecondLauncherWhileTheApplicationIsFrozen(CheckRun):
+    """The application shows its window minimised, then stops serving its
+    queue: a second launcher must not wait for it."""
+
+    BOUND_SECONDS = 60 if harness.ARCH == "win64" else 600
+
+    @classmethod
+    def setUpClass(cls):
+        cls.scenario = harness.Scenario("checks.Frozen")
+        launcher = lay_out(cls.scenario, ini_for("checks.Frozen"),
+                           probe_cfg(cls.scenario, window=True, nudge=False) + "minimized=1\nfreeze=1\n")
+        watch = Watch(cls.scenario)
+        try:
+            first = watch.start(launcher)
+            harness._wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
+                              "the application's window")
+            started = time.monotonic()
+            second = watch.start(launcher)
+            try:
+                cls.second_status, _ = watch.finish(second, timeout=cls.BOUND_SECONDS)
+            except subprocess.TimeoutExpired:
+                cls.second_status = None
+            cls.second_seconds = time.monotonic() - started
+            cls.scenario.write("_stop_game", "")
+            cls.first_status, _ = watch.finish(first)
+            cls.boxes = watch.boxes()
+        finally:
+            watch.stop()
+        cls.window_state = cls.scenario.path("SETUP\\GAME.window.txt").read_text().strip()
+
+    def test_the_second_launcher_ends_with_one_and_no_message(self):
+        self.assertIsNotNone(self.second_status, f"still running after {self.BOUND_SECONDS} s")
+        self.assertEqual(self.second_status, 1)
+        self.assertEqual(self.boxes, [])
+
+    def test_the_window_comes_back_once_the_application_recovers(self):
+        self.assertTrue(self.window_state.startswith("iconic=0"), self.window_state)
+
+    def test_the_first_launcher_ends_normally(self):
+        self.assertEqual(self.first_status, 0)
+        self.assertEqual(len(self.records()), 1)
 
 
 class SecondLauncherBeforeTheWindow(CheckRun):
