@@ -21,6 +21,8 @@ constexpr int kPromptNameRoom = 197;
 constexpr int kMatchTextRoom = 210;
 constexpr char kQuestion[] = "Would you like to try running it anyway ?";
 
+constexpr UINT kRaiseOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS;
+
 constexpr LONG kMarkerInitialCount = 0;
 constexpr LONG kMarkerMaximumCount = 1;
 
@@ -57,10 +59,11 @@ BOOL CALLBACK ActivateAppWindowProc(HWND window, LPARAM value) {
 
   *reinterpret_cast<DWORD*>(value) = 1;
   TraceMatch(window, class_name, title);
+  // The asynchronous forms: a frozen application must not freeze this launcher.
   if (IsIconic(window)) {
-    ShowWindow(window, SW_SHOWNOACTIVATE);
+    ShowWindowAsync(window, SW_SHOWNOACTIVATE);
   } else {
-    BringWindowToTop(window);
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, kRaiseOnly);
   }
   SetForegroundWindow(window);
   return FALSE;

@@ -53,6 +53,27 @@ static int RefuseToStart(const char* command_line) {
   return 0;
 }
 
+// Has the application ended (or can it no longer be asked)?
+static int ApplicationEnded(HANDLE process) { return WaitForSingleObject(process, 0) != WAIT_TIMEOUT; }
+
+// One wait and the queue it woke for; 0 once the application has ended. The
+// queue is emptied before the next wait (a wait does not wake again for input
+// already seen), unless the application ends meanwhile: a message that keeps
+// coming back must not hide that.
+static int WaitForApplication(const PROCESS_INFORMATION* process) {
+  TraceEvent("WinExec Process Started");
+  HANDLE handle = process->hProcess;
+  if (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeOnAnyInput) != kQueueInput) return 0;
+  StoreSharedThreadId(process->dwThreadId);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    if (ApplicationEnded(handle)) return 0;
+  }
+  return 1;
+}
+
 int WinExecAndWait(char* command_line, const char* application_directory, int mode) {
   TraceEvent("WinExec");
   char working_directory[kPathCapacity];
@@ -92,17 +113,10 @@ int WinExecAndWait(char* command_line, const char* application_directory, int mo
     return RefuseToStart(command_line);
   }
 
-  for (;;) {
-    TraceEvent("WinExec Process Started");
-    DWORD woke = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, kWakeOnAnyInput);
-    if (woke != kQueueInput) break;
-    StoreSharedThreadId(process.dwThreadId);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-  }
+  // Published at once: the wait may never wake before the application ends
+  // (no splash to serve), and a second launcher looks for its windows now.
+  StoreSharedThreadId(process.dwThreadId);
+  while (WaitForApplication(&process)) continue;
   TraceEvent("Process Exited");
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

@@ -5,7 +5,7 @@
 
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
   // A topmost splash would cover the box.
-  SplashOff(0);
+  SplashOffForMessage();
   return MessageBoxA(owner, text, caption, type);
 }
 

@@ -210,6 +210,12 @@ HWND SplashOn(HINSTANCE instance) {
   return g_window;
 }
 
+static void TakeDownNow() {
+  if (g_window != nullptr) DestroyWindow(g_window);
+  WNDCLASSA registered;
+  if (GetClassInfoA(g_instance, kClassName, &registered)) UnregisterClassA(kClassName, g_instance);
+}
+
 void SplashOff(DWORD delay) {
   TraceEvent("SplashOff");
   if (!g_showing) return;
@@ -219,9 +225,15 @@ void SplashOff(DWORD delay) {
     if (g_window != nullptr) SetTimer(g_window, kSplashTimerId, delay, nullptr);
     return;
   }
-  if (g_window != nullptr) DestroyWindow(g_window);
-  WNDCLASSA registered;
-  if (GetClassInfoA(g_instance, kClassName, &registered)) UnregisterClassA(kClassName, g_instance);
+  TakeDownNow();
+}
+
+void SplashOffForMessage() {
+  TraceEvent("SplashOff");
+  // A window still waiting for its delayed take-down would stay topmost over the box.
+  if (!g_showing && g_window == nullptr) return;
+  g_showing = 0;
+  TakeDownNow();
 }
 
 void SplashAbort() {
@@ -244,7 +256,11 @@ static void PaintMessage(HWND window) {
   InvalidateRect(window, nullptr, FALSE);
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
-  if (dc == nullptr) return;
+  if (dc == nullptr) {
+    // Still invalid, the window would get WM_PAINT again at once, for ever.
+    ValidateRect(window, nullptr);
+    return;
+  }
   PaintSplash(dc);
   EndPaint(window, &paint);
 }

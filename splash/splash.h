@@ -19,6 +19,9 @@ constexpr UINT kSplashStaysUp = 0xFFFF;
 
 HWND SplashOn(HINSTANCE instance);
 void SplashOff(DWORD delay);
+// SplashOff(0) for a message box: it also ends a delayed take-down still
+// pending, which SplashOff leaves to its timer.
+void SplashOffForMessage();
 LRESULT CALLBACK SplashWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Stops the splash sound and takes the splash down at once: the way out when

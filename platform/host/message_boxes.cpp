@@ -32,7 +32,9 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     answer = M().answers.front();
     M().answers.pop_front();
   }
-  M().boxes.push_back(
-      sim::MessageBoxRecord{owner, sim::detail::Text(text), sim::detail::Text(caption), type, answer});
+  std::vector<HWND> windows_up;
+  for (const auto& entry : M().windows) windows_up.push_back(entry.first);
+  M().boxes.push_back(sim::MessageBoxRecord{owner, sim::detail::Text(text), sim::detail::Text(caption), type,
+                                            answer, windows_up});
   return answer;
 }

@@ -11,7 +11,9 @@ using sim::detail::Number;
 using sim::detail::Text;
 
 constexpr DWORD kErrorDirectory = 267;  // ERROR_DIRECTORY
-constexpr int kMostWaits = 100000;      // a runaway wait loop ends the test, not the machine
+// A runaway wait loop ends the test, not the machine.
+constexpr int kMostWaits = 100000;
+constexpr int kMostPeeks = 100000;
 
 namespace sim {
 const std::vector<ProcessRecord>& Processes() { return M().processes; }
@@ -31,6 +33,10 @@ void PostQueueMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 std::vector<MSG> DispatchedMessages() { return M().dispatched; }
+
+void EndApplicationAfterPeeks(int peeks) { M().peeks_before_exit = peeks; }
+
+bool QueueRanAway() { return M().ran_away; }
 }  // namespace sim
 
 static bool IsProgramFile(const std::string& path) {
@@ -96,7 +102,9 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
   record.thread_id = 0x100 + static_cast<DWORD>(M().processes.size()) * 4;
   M().processes.push_back(record);
   M().wakes = 0;
+  M().application_ended = false;
   process_information->hProcess = sim::detail::NewHandle();
+  M().application = process_information->hProcess;
   process_information->hThread = sim::detail::NewHandle();
   process_information->dwProcessId = record.thread_id - 4;
   process_information->dwThreadId = record.thread_id;
@@ -120,7 +128,10 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
     return WAIT_FAILED;
   }
   sim::detail::Machine& m = M();
-  if (++m.waits > kMostWaits) return WAIT_FAILED;
+  if (++m.waits > kMostWaits) m.ran_away = true;
+  if (m.ran_away) return WAIT_FAILED;
+  // A signalled handle comes before queued input.
+  if (m.application_ended) return WAIT_OBJECT_0;
   m.generated_in_a_row = 0;
   if (!m.queue.empty() || sim::detail::HasGeneratedMessage()) return WAIT_OBJECT_0 + count;
   if (m.wakes < m.wakeups_before_exit) {
@@ -129,7 +140,21 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
     if (m.queue.empty() && !sim::detail::HasGeneratedMessage()) sim::PostQueueMessage(nullptr, 0, 0, 0);
     return WAIT_OBJECT_0 + count;
   }
+  m.application_ended = true;
   return WAIT_OBJECT_0;
+}
+
+// Only the started application's handle is simulated, and only polled (no time-out).
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  if (Enter("WaitForSingleObject", {Hex(reinterpret_cast<uintptr_t>(handle)), Number(milliseconds)})) {
+    return WAIT_FAILED;
+  }
+  sim::detail::Machine& m = M();
+  if (handle == nullptr || handle != m.application) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+  return m.application_ended ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove) {
@@ -138,6 +163,9 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
     return FALSE;
   }
   sim::detail::Machine& m = M();
+  if (++m.peeks > kMostPeeks) m.ran_away = true;
+  if (m.ran_away) return FALSE;
+  if (m.peeks_before_exit > 0 && --m.peeks_before_exit == 0) m.application_ended = true;
   if (m.queue.empty()) return sim::detail::TakeGeneratedMessage(msg, (remove & PM_REMOVE) != 0);
   m.generated_in_a_row = 0;
   *msg = m.queue.front();

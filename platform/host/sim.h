@@ -45,6 +45,7 @@ struct MessageBoxRecord {
   std::string caption;
   UINT type;
   int answer;
+  std::vector<HWND> windows_up;  // the launcher's windows while the box showed
 };
 void QueueAnswer(int answer);
 const std::vector<MessageBoxRecord>& MessageBoxes();
@@ -53,7 +54,7 @@ const std::vector<MessageBoxRecord>& MessageBoxes();
 const std::vector<std::string>& DebugOutput();
 
 // Processes. A started process lets the launcher's wait wake up for queued
-// input the scripted number of times, then ends.
+// input the scripted number of times, then ends when the launcher next waits.
 struct ProcessRecord {
   std::string application;  // "(null)" when none was given
   std::string command_line;
@@ -69,6 +70,13 @@ struct ProcessRecord {
 const std::vector<ProcessRecord>& Processes();
 // on_wake runs at each scripted wake-up (counted from 1) and may post messages.
 void ScriptProcess(int wakeups_before_exit, std::function<void(int)> on_wake = {});
+// The application ends on its own once the launcher has looked at its queue
+// this many times, also while the launcher is still busy with the queue.
+void EndApplicationAfterPeeks(int peeks);
+// A launcher that kept at its queue without end (a message that keeps coming
+// back, or a wait that never sees the process end) is stopped: its waits fail
+// and its queue reads empty from then on. True once that happened.
+bool QueueRanAway();
 void PostQueueMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 std::vector<MSG> DispatchedMessages();
 

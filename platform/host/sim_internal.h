@@ -119,6 +119,11 @@ struct Machine {
   std::function<void(int)> on_wake;
   int wakes = 0;
   int waits = 0;
+  HANDLE application = nullptr;  // the started process's handle
+  bool application_ended = false;
+  int peeks_before_exit = 0;     // 0: the application ends only at a wait
+  int peeks = 0;
+  bool ran_away = false;         // the launcher kept at its queue without end
   std::deque<MSG> queue;
   std::vector<MSG> dispatched;
 

@@ -73,19 +73,23 @@ BOOL WINAPI IsIconic(HWND window) {
   return sim::WindowIsIconic(window) ? TRUE : FALSE;
 }
 
-// Answers whether the window was visible before; the simulated ones always are.
-BOOL WINAPI ShowWindow(HWND window, int command) {
-  Note("ShowWindow", {Hex(Value(window)), Number(command)});
+// Posts the request to the window's thread; the simulated threads act on it at once.
+BOOL WINAPI ShowWindowAsync(HWND window, int command) {
+  if (Enter("ShowWindowAsync", {Hex(Value(window)), Number(command)})) return FALSE;
   auto* found = Find(window);
   if (found == nullptr) return FALSE;
   if (command == SW_SHOWNOACTIVATE) found->setup.iconic = false;
   return TRUE;
 }
 
-BOOL WINAPI BringWindowToTop(HWND window) {
-  if (Enter("BringWindowToTop", {Hex(Value(window))})) return FALSE;
+// Only the Z order is simulated: HWND_TOP raises the window.
+BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags) {
+  if (Enter("SetWindowPos", {Hex(Value(window)), Hex(Value(insert_after)), Number(x), Number(y), Number(width),
+                             Number(height), Hex(flags)})) {
+    return FALSE;
+  }
   if (Find(window) == nullptr) return FALSE;
-  M().top = window;
+  if (insert_after == HWND_TOP) M().top = window;
   return TRUE;
 }
 

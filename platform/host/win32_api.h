@@ -115,6 +115,10 @@ typedef struct _OFSTRUCT {
 // Display and windows
 #define BITSPIXEL 12
 #define SW_SHOWNOACTIVATE 4
+#define HWND_TOP (static_cast<HWND>(nullptr))
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_ASYNCWINDOWPOS 0x4000
 typedef BOOL(CALLBACK* WNDENUMPROC)(HWND window, LPARAM value);
 
 // The 32-bit record: eight 32-bit fields, as Win32 lays it out.
@@ -132,6 +136,7 @@ typedef struct _MEMORYSTATUS {
 // Processes and waiting
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 258L
 #define WAIT_FAILED 0xFFFFFFFF
 #define PM_REMOVE 0x0001
 
@@ -352,6 +357,7 @@ HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_co
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all,
                                        DWORD milliseconds, DWORD wake_mask);
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
@@ -362,8 +368,8 @@ BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM valu
 int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
 BOOL WINAPI IsIconic(HWND window);
-BOOL WINAPI ShowWindow(HWND window, int command);
-BOOL WINAPI BringWindowToTop(HWND window);
+BOOL WINAPI ShowWindowAsync(HWND window, int command);
+BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags);
 BOOL WINAPI SetForegroundWindow(HWND window);
 
 // Graphics
@@ -380,6 +386,7 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM l
 int WINAPI GetSystemMetrics(int index);
 UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC callback);
 BOOL WINAPI InvalidateRect(HWND window, const RECT* area, BOOL erase);
+BOOL WINAPI ValidateRect(HWND window, const RECT* area);
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
 

@@ -70,7 +70,10 @@ bool HasGeneratedMessage() {
 }
 
 bool TakeGeneratedMessage(MSG* msg, bool remove) {
-  if (++M().generated_in_a_row > kMostGeneratedInARow) return false;
+  if (++M().generated_in_a_row > kMostGeneratedInARow) {
+    M().ran_away = true;
+    return false;
+  }
   return FindGenerated(msg, remove);
 }
 
@@ -259,5 +262,21 @@ BOOL WINAPI InvalidateRect(HWND window, const RECT* area, BOOL erase) {
     return FALSE;
   }
   found->needs_paint = true;
+  return TRUE;
+}
+
+// The simulation keeps no update regions: the need to paint goes only when the
+// whole client area is validated.
+BOOL WINAPI ValidateRect(HWND window, const RECT* area) {
+  if (Enter("ValidateRect", {HexOf(window), HexOf(area)})) return FALSE;
+  sim::detail::Window* found = LiveWindow(window);
+  if (found == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  const sim::WindowRecord& r = found->record;
+  if (area == nullptr || (area->left <= 0 && area->top <= 0 && area->right >= r.width && area->bottom >= r.height)) {
+    found->needs_paint = false;
+  }
   return TRUE;
 }

@@ -105,10 +105,12 @@ def ini_for(name, extra=""):
             f"ProgramName=GAME.EXE\nSplashWaveFile=absent.wav\nSplashOffTime=0\n{extra}")
 
 
-def probe_cfg(scenario, window, stop_name="_stop_game"):
+def probe_cfg(scenario, window, stop_name="_stop_game", nudge=True):
     cfg = f"wait_for_file={scenario.windows(stop_name)}\n"
     if window:
-        cfg += f"window_class={GAME_CLASS}\nwindow_title={GAME_TITLE}\nnudge_parent=1\n"
+        cfg += f"window_class={GAME_CLASS}\nwindow_title={GAME_TITLE}\n"
+    if window and nudge:
+        cfg += "nudge_parent=1\n"
     return cfg
 
 
@@ -117,24 +119,36 @@ class CheckRun(unittest.TestCase):
         return self.scenario.probe_records("SETUP\\GAME.EXE")
 
 
-class SecondLauncherWhileTheWindowIsUp(CheckRun):
-    """The first launcher's application shows its window minimised; a second
-    launcher with /Debug brings it back and ends."""
+class SecondLauncherRun:
+    """Mixed into a CheckRun: a first launcher's application shows its window; once it is up a second
+    launcher runs, with at most second_timeout seconds (its status is None
+    when it had to be killed); then the application ends."""
+
+    name = ""
+    probe_extra = ""
+    nudge = True  # the application wakes its launcher's wait
+    second_args = ()
+    second_timeout = harness.RUN_TIMEOUT
 
     @classmethod
     def setUpClass(cls):
-        cls.scenario = harness.Scenario("checks.WindowUp")
-        launcher = lay_out(cls.scenario, ini_for("checks.WindowUp"),
-                           probe_cfg(cls.scenario, window=True) + "minimized=1\n")
+        cls.scenario = harness.Scenario(cls.name)
+        launcher = lay_out(cls.scenario, ini_for(cls.name),
+                           probe_cfg(cls.scenario, window=True, nudge=cls.nudge) + cls.probe_extra)
         watch = Watch(cls.scenario)
         try:
             first = watch.start(launcher)
             harness._wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
                               "the application's window")
-            time.sleep(2)  # the first launcher's wait takes the nudge
+            if cls.nudge:
+                time.sleep(2)  # the first launcher's wait takes the nudge
             if first.poll() is not None:
                 raise RuntimeError("the first launcher ended before the second started")
-            cls.second_status, cls.second_traces = watch.finish(watch.start(launcher, ("/Debug",)))
+            try:
+                cls.second_status, cls.second_traces = watch.finish(watch.start(launcher, cls.second_args),
+                                                                    timeout=cls.second_timeout)
+            except subprocess.TimeoutExpired:
+                cls.second_status, cls.second_traces = None, []
             cls.scenario.write("_stop_game", "")
             cls.first_status, _ = watch.finish(first)
             cls.boxes = watch.boxes()
@@ -143,8 +157,22 @@ class SecondLauncherWhileTheWindowIsUp(CheckRun):
         cls.window_state = cls.scenario.path("SETUP\\GAME.window.txt").read_text().strip()
 
     def test_the_second_launcher_ends_with_one_and_no_message(self):
+        self.assertIsNotNone(self.second_status, f"still running after {self.second_timeout} s")
         self.assertEqual(self.second_status, 1)
         self.assertEqual(self.boxes, [])
+
+    def test_the_application_ran_once_and_the_first_launcher_ended_normally(self):
+        self.assertEqual(len(self.records()), 1)
+        self.assertEqual(self.first_status, 0)
+
+
+class SecondLauncherWhileTheWindowIsUp(SecondLauncherRun, CheckRun):
+    """The first launcher's application shows its window minimised; a second
+    launcher with /Debug brings it back and ends."""
+
+    name = "checks.WindowUp"
+    probe_extra = "minimized=1\n"
+    second_args = ("/Debug",)
 
     def test_the_match_is_traced(self):
         pattern = (r"^CurrentTime: \d{8} ShowWindow hwnd: [0-9a-f]{8} ClassName: " + GAME_CLASS +
@@ -155,9 +183,29 @@ class SecondLauncherWhileTheWindowIsUp(CheckRun):
     def test_the_window_was_restored_and_brought_forward(self):
         self.assertEqual(self.window_state, "iconic=0 foreground=1")
 
-    def test_the_application_ran_once_and_the_first_launcher_ended_normally(self):
-        self.assertEqual(len(self.records()), 1)
-        self.assertEqual(self.first_status, 0)
+
+class SecondLauncherWithNothingToWakeTheFirst(SecondLauncherRun, CheckRun):
+    """SplashOffTime=0 and an application that never touches the first
+    launcher's queue: a second launcher still finds the running window."""
+
+    name = "checks.NoWake"
+    nudge = False
+
+    def test_the_window_was_brought_forward(self):
+        self.assertEqual(self.window_state, "iconic=0 foreground=1")
+
+
+class SecondLauncherWhileTheApplicationIsFrozen(SecondLauncherRun, CheckRun):
+    """The application shows its window minimised, then stops serving its
+    queue: a second launcher must not wait for it."""
+
+    name = "checks.Frozen"
+    nudge = False
+    probe_extra = "minimized=1\nfreeze=1\n"
+    second_timeout = 60 if harness.ARCH == "win64" else 600
+
+    def test_the_window_comes_back_once_the_application_recovers(self):
+        self.assertTrue(self.window_state.startswith("iconic=0"), self.window_state)
 
 
 class SecondLauncherBeforeTheWindow(CheckRun):

@@ -170,5 +170,25 @@ class AMessageBoxTakesItDown(SplashRun):
         self.assertEqual(self.result.exit_code, 0)
 
 
+class AFailedStartTakesDownADelayedSplash(SplashRun):
+    """The box must not sit under the topmost splash while its delay runs."""
+    delay_ms = 60000
+    ini = f"[Application]\nProgramName=NOGAME.EXE\nSplashWaveFile=chime.wav\nSplashOffTime={delay_ms}\n"
+    answers = ("OK",)
+
+    def test_the_box_shows_with_the_splash_gone(self):
+        self.assertEqual(len(self.result.boxes), 1, self.result.boxes)
+        box = self.result.boxes[0]
+        self.assertEqual(box["caption"], "WinExecAndWait")
+        self.assertTrue(box["text"].startswith("Failed to Create Process "), box["text"])
+        self.assertFalse(box["splash_up"])
+
+    def test_the_launcher_ends_promptly(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertLess(self.result.seconds, self.delay_ms / 1000 / 2)
+        steps = self.steps()
+        self.assertIn("SplashOff", steps[steps.index("WinExec"):])
+
+
 if __name__ == "__main__":
     unittest.main()

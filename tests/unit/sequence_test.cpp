@@ -167,6 +167,53 @@ TEST_F(SequenceTest, TheWaitPumpsEveryQueuedMessageAndPublishesTheThread) {
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
+enum class Flood { kPaintThatNeverValidates, kPostedMessages };
+
+struct FloodCase {
+  const char* name;
+  Flood flood;
+};
+
+class FloodTest : public SequenceTest, public ::testing::WithParamInterface<FloodCase> {};
+
+// The application ends while the queue still has work: the launcher must see
+// the end however much more work keeps coming.
+TEST_P(FloodTest, AQueueThatNeverEmptiesDoesNotHideTheApplicationsEnd) {
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  InstallSplash();
+  if (GetParam().flood == Flood::kPaintThatNeverValidates) {
+    sim::FailCall("BeginPaint", ERROR_NOT_ENOUGH_MEMORY);
+    sim::FailCall("ValidateRect", ERROR_NOT_ENOUGH_MEMORY);
+  } else {
+    sim::ScriptProcess(1, [](int) {
+      for (int i = 0; i < 150000; ++i) sim::PostQueueMessage(nullptr, 0x400, 0, 0);
+    });
+  }
+  sim::EndApplicationAfterPeeks(50);
+  EXPECT_EQ(0, Run());
+  EXPECT_FALSE(sim::QueueRanAway());
+  EXPECT_LE(sim::CallsTo("PeekMessageA").size(), 60u);
+  EXPECT_EQ(0, OpenAtExit());
+}
+
+INSTANTIATE_TEST_SUITE_P(Launch, FloodTest,
+                         ::testing::Values(FloodCase{"PaintThatNeverValidates", Flood::kPaintThatNeverValidates},
+                                           FloodCase{"PostedMessages", Flood::kPostedMessages}),
+                         [](const ::testing::TestParamInfo<FloodCase>& info) { return info.param.name; });
+
+TEST_F(SequenceTest, APaintThatCannotBeginDoesNotKeepTheWaitFromTheApplicationsEnd) {
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  InstallSplash();
+  sim::FailCall("BeginPaint", ERROR_NOT_ENOUGH_MEMORY);
+  sim::ScriptProcess(2);
+  EXPECT_EQ(0, Run());
+  EXPECT_FALSE(sim::QueueRanAway());
+  EXPECT_EQ(1u, sim::CallsTo("BeginPaint").size());
+  EXPECT_EQ(0, OpenAtExit());
+}
+
 struct RefusalCase {
   const char* name;
   const char* ini;  // nullptr: no configuration file

@@ -34,6 +34,18 @@ class GuardTest : public LaunchTest {
     return sim::AddThreadWindow({kAppThread, class_name, title, iconic});
   }
 
+  // The calls that change the window's state, with their arguments.
+  static std::vector<std::string> ActivationCalls() {
+    std::vector<std::string> calls;
+    for (const sim::Call& call : sim::Calls()) {
+      if (call.name != "ShowWindowAsync" && call.name != "SetWindowPos" && call.name != "SetForegroundWindow") continue;
+      std::string text = call.name;
+      for (const std::string& arg : call.args) text += " " + arg;
+      calls.push_back(text);
+    }
+    return calls;
+  }
+
   std::vector<std::string> Captions() const {
     std::vector<std::string> captions;
     for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) captions.push_back(box.caption);
@@ -185,17 +197,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {{kAppThread, "GameWindow", k300.substr(0, 256) + "Game" + k300, false}}, -1}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
 
+// The running application's thread may be frozen: nothing may wait for it.
 TEST_F(GuardTest, AMinimisedWindowIsShownWithoutActivationThenMadeForeground) {
   sim::HoldSemaphore("Game");
   HWND window = Window("GameWindow", "The Game", true);
   EXPECT_EQ(1, Run());
-  std::vector<std::string> activation;
-  for (const sim::Call& call : sim::Calls()) {
-    if (call.name == "ShowWindow" || call.name == "BringWindowToTop" || call.name == "SetForegroundWindow") {
-      activation.push_back(call.name + " " + call.args.back());
-    }
-  }
-  EXPECT_THAT(activation, ElementsAre("ShowWindow 4", "SetForegroundWindow 0x20000"));
+  EXPECT_THAT(ActivationCalls(), ElementsAre("ShowWindowAsync 0x20000 4", "SetForegroundWindow 0x20000"));
   EXPECT_FALSE(sim::WindowIsIconic(window));
   EXPECT_EQ(nullptr, sim::TopWindow());
 }
@@ -204,7 +211,9 @@ TEST_F(GuardTest, AWindowThatIsNotMinimisedIsRaisedThenMadeForeground) {
   sim::HoldSemaphore("Game");
   HWND window = Window("GameWindow", "The Game");
   EXPECT_EQ(1, Run());
-  EXPECT_TRUE(sim::CallsTo("ShowWindow").empty());
+  // HWND_TOP, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS
+  EXPECT_THAT(ActivationCalls(),
+              ElementsAre("SetWindowPos 0x20000 0x0 0 0 0 0 0x4003", "SetForegroundWindow 0x20000"));
   EXPECT_EQ(window, sim::TopWindow());
   EXPECT_EQ(window, sim::ForegroundWindow());
   EXPECT_TRUE(sim::DebugOutput().empty());
@@ -293,14 +302,63 @@ INSTANTIATE_TEST_SUITE_P(Guard, PromptTest,
                          ::testing::Values(PromptCase{1, 1}, PromptCase{197, 197}, PromptCase{198, 197},
                                            PromptCase{511, 197}, PromptCase{600, 197}));
 
-TEST_F(GuardTest, TheSlotNamesTheApplicationOnlyOnceTheWaitHasWoken) {
-  StoreSharedThreadId(0x777);
+struct PublishCase {
+  const char* name;
+  const char* keys;  // besides ApplicationName, ProgramName, WinClass and WinText
+  int bitmap_bits;   // 0: no bitmap resource
+};
+
+class PublishTest : public GuardTest, public ::testing::WithParamInterface<PublishCase> {
+ protected:
+  // Another launcher of the same file starts while this one's application
+  // runs: the marker and the slot stay as the first launcher left them.
+  int RunSecondLauncher() {
+    ResetSingleInstanceForTests();
+    ResetApplicationKeysForTests();
+    ResetSplashForTests();
+    return Run();
+  }
+};
+
+// Whether the launcher's queue ever wakes its wait must not matter: with no
+// splash to paint it may never wake before the application ends.
+TEST_P(PublishTest, ASecondLauncherBringsTheRunningWindowForwardWhetherOrNotTheWaitWoke) {
+  const PublishCase& c = GetParam();
+  WriteIni(std::string("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nWinClass=GameWindow\n"
+                       "WinText=Game\n") + c.keys);
+  if (c.bitmap_bits != 0) {
+    std::vector<BYTE> bitmap = MakeSplashBitmap(450, 300);
+    bitmap[14] = static_cast<BYTE>(c.bitmap_bits);  // biBitCount
+    sim::SetResource(kBitmapResource, kSplashResourceId, bitmap);
+  }
+  StoreSharedThreadId(0x777);  // left by an earlier launcher of the file
   sim::ScriptProcess(0);
   ASSERT_EQ(0, Run());
-  EXPECT_EQ(0x777u, LoadSharedThreadId());
+  ASSERT_EQ(1u, sim::Processes().size());
+  const DWORD application_thread = sim::Processes()[0].thread_id;
+  EXPECT_EQ(application_thread, LoadSharedThreadId());
 
-  SetUp();
-  sim::ScriptProcess(2);
+  HWND window = sim::AddThreadWindow({application_thread, "GameWindow", "The Game", false});
+  size_t boxes_before = sim::MessageBoxes().size();
+  EXPECT_EQ(1, RunSecondLauncher());
+  EXPECT_EQ(window, sim::ForegroundWindow());
+  EXPECT_EQ(boxes_before, sim::MessageBoxes().size());
+  EXPECT_EQ(1u, sim::Processes().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guard, PublishTest,
+    ::testing::Values(PublishCase{"SplashStaysUp", "SplashWaveFile=intro.wav\n", 8},
+                      PublishCase{"SplashOffTimeZero", "SplashWaveFile=intro.wav\nSplashOffTime=0\n", 8},
+                      PublishCase{"NoBitmap", "SplashWaveFile=intro.wav\n", 0},
+                      PublishCase{"MalformedBitmap", "SplashWaveFile=intro.wav\n", 4},
+                      PublishCase{"SplashTakenDownByAMessage", "", 8}),
+    [](const ::testing::TestParamInfo<PublishCase>& info) { return info.param.name; });
+
+TEST_F(GuardTest, EveryWakeOfTheWaitPublishesTheThreadAgain) {
+  sim::ScriptProcess(2, [](int wake) {
+    if (wake == 2) StoreSharedThreadId(0x999);  // another launcher of the file published meanwhile
+  });
   ASSERT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_EQ(sim::Processes()[0].thread_id, LoadSharedThreadId());

@@ -10,6 +10,7 @@
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch_fixture.h"
+#include "launcher/message.h"
 #include "launcher/trace.h"
 
 namespace {
@@ -319,6 +320,35 @@ TEST_F(SplashTest, APaintMessageRedrawsTheWholeBitmapAndValidates) {
   EXPECT_EQ(1u, sim::DispatchedMessages().size());
 }
 
+struct PaintCase {
+  const char* name;
+  bool begin_fails;
+  size_t validations;
+};
+
+class PaintTest : public SplashTest, public ::testing::WithParamInterface<PaintCase> {};
+
+// A window that stays invalid gets WM_PAINT again at once, for ever.
+TEST_P(PaintTest, APaintMessageLeavesTheWindowValidWhetherOrNotPaintingBegan) {
+  if (GetParam().begin_fails) sim::FailCall("BeginPaint", ERROR_NOT_ENOUGH_MEMORY);
+  HWND window = SplashOn(Instance());
+  Pump();
+  Pump();
+  EXPECT_EQ(1u, sim::DispatchedMessages().size());
+  EXPECT_FALSE(sim::QueueRanAway());
+  std::vector<sim::Call> validations = sim::CallsTo("ValidateRect");
+  ASSERT_EQ(GetParam().validations, validations.size());
+  if (!validations.empty()) {
+    EXPECT_THAT(validations[0].args, ElementsAre(HexText(window), "0x0"));
+  }
+  EXPECT_EQ(GetParam().begin_fails ? 0u : 1u, sim::CallsTo("EndPaint").size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Splash, PaintTest,
+                         ::testing::Values(PaintCase{"PaintingBegins", false, 0},
+                                           PaintCase{"PaintingCannotBegin", true, 1}),
+                         [](const ::testing::TestParamInfo<PaintCase>& info) { return info.param.name; });
+
 TEST_F(SplashTest, UnhandledMessagesGoToTheDefaultProcedure) {
   HWND window = SplashOn(Instance());
   sim::SendToWindow(window, WM_USER + 1, 5, 6);
@@ -329,7 +359,7 @@ TEST_F(SplashTest, UnhandledMessagesGoToTheDefaultProcedure) {
 
 // --- The state table ---
 
-enum Step { kOn, kOnAgain, kOff0, kOffDelay, kCloseMessage, kElapse2999, kElapse1, kWmClose };
+enum Step { kOn, kOnAgain, kOff0, kOffDelay, kCloseMessage, kElapse2999, kElapse1, kWmClose, kMessageBox };
 
 struct StateCase {
   const char* name;
@@ -376,6 +406,9 @@ TEST_P(StateTest, EndsInItsState) {
       case kWmClose:
         sim::SendToWindow(first, WM_CLOSE, 0, 0);
         break;
+      case kMessageBox:
+        ShowMessage(nullptr, "text", "caption", kMessageOk);
+        break;
     }
   }
   std::vector<sim::WindowRecord> windows = sim::Windows();
@@ -404,7 +437,13 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"OffBeforeOnOnlyTraces", {kOff0, kOn}, true, true, false, 0, 1},
         StateCase{"Closing", {kOn, kOffDelay}, true, true, true, 0, 1},
         StateCase{"ClosingIgnoresTheCloseMessage", {kOn, kOffDelay, kCloseMessage}, true, true, true, 0, 2},
-        StateCase{"ClosingIgnoresAMessageBox", {kOn, kOffDelay, kOff0}, true, true, true, 0, 2},
+        StateCase{"ClosingIgnoresOffAtOnce", {kOn, kOffDelay, kOff0}, true, true, true, 0, 2},
+        // A box must never sit under the topmost splash, pending delay or not.
+        StateCase{"MessageBoxWhileShowing", {kOn, kMessageBox}, false, false, false, 1, 1},
+        StateCase{"MessageBoxWhileClosing", {kOn, kOffDelay, kMessageBox}, false, false, false, 1, 2},
+        StateCase{"MessageBoxAfterTheTimerKeepsTheClass", {kOn, kOffDelay, kElapse2999, kElapse1, kMessageBox},
+                  false, true, false, 1, 2},
+        StateCase{"MessageBoxBeforeOn", {kMessageBox, kOn}, true, true, false, 0, 1},
         StateCase{"TimerNotYetDue", {kOn, kOffDelay, kElapse2999}, true, true, true, 0, 1},
         StateCase{"ClosedByTimerKeepsTheClass", {kOn, kOffDelay, kCloseMessage, kElapse2999, kElapse1},
                   false, true, false, 1, 2},
@@ -595,15 +634,28 @@ TEST_F(SplashLaunchTest, AMissingSplashWaveFileTakesTheSplashDownForItsMessage) 
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
-TEST_F(SplashLaunchTest, EveryMessageBoxTakesTheSplashDownFirst) {
-  WriteIni("[Application]\nApplicationName=Game\nProgramName=NOGAME.EXE\nSplashWaveFile=intro.wav\n");
+class MessageBoxLaunchTest : public SplashLaunchTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(MessageBoxLaunchTest, EveryMessageBoxTakesTheSplashDownFirst) {
+  WriteIni(std::string("[Application]\nApplicationName=Game\nProgramName=NOGAME.EXE\nSplashWaveFile=intro.wav\n") +
+           GetParam());
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("WinExecAndWait", sim::MessageBoxes()[0].caption);
+  EXPECT_TRUE(sim::MessageBoxes()[0].windows_up.empty());
   EXPECT_LT(CallIndex("DestroyWindow"), CallIndex("MessageBoxA"));
+  EXPECT_LT(CallIndex("UnregisterClassA"), CallIndex("MessageBoxA"));
   // The failed start's message names the handle of a splash already gone.
   EXPECT_EQ(std::string::npos, sim::MessageBoxes()[0].text.find("/00000000"));
   EXPECT_TRUE(sim::Windows().empty());
+  EXPECT_FALSE(sim::ClassRegistered("SplashLogo", Instance()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Splash, MessageBoxLaunchTest,
+                         ::testing::Values("", "SplashOffTime=65535\n", "SplashOffTime=60000\n"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param).empty() ? std::string("NoSplashOffTime")
+                                                                  : "SplashOffTime" + std::string(info.param).substr(14, 5);
+                         });
 
 }  // namespace
