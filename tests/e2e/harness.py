@@ -384,9 +384,14 @@ def reg_value(key, name=None):
 
 def reg_set(key, name, kind, data):
     """Sets a value (name None: the default value) with its exact registry type."""
-    code, output = reg("add", key, *(["/ve"] if name is None else ["/v", name]), "/t", kind, "/d", data, "/f")
+    arguments = ("add", key, *(["/ve"] if name is None else ["/v", name]), "/t", kind, "/d", data, "/f")
+    code, output = reg(*arguments)
     if code != 0:
-        raise RuntimeError(f"reg add {key} failed: {output}")
+        # Seen once: a `wine reg` that failed without a word; a second try tells a real failure.
+        log(f"reg add {key} failed with {code}, trying once more")
+        code, output = reg(*arguments)
+    if code != 0:
+        raise RuntimeError(f"reg add {key} failed with {code}: {output}")
 
 
 def reg_delete(key):

@@ -70,6 +70,17 @@ class RegistrationRun(test_spine.LauncherRun):
         return harness.run_launcher(self.scenario, harness.to_unix(self.home.rstrip("\\") + ".EXE"), self.args)
 
 
+class OlderRegistered(RegistrationRun):
+    """Before the run the registry names home\\CTRL\\OLD.OCX for the control."""
+
+    @classmethod
+    def prepare_registry(cls):
+        home = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}" / "SETUP") + "\\"
+        cls.old = home + "CTRL\\OLD.OCX"
+        harness.reg_set(TYPE_LIBRARY_KEY, None, "REG_SZ", cls.old)
+        harness.reg_set(SERVER_KEY, None, "REG_SZ", cls.old)
+
+
 class RegisteredWhenMissing(RegistrationRun):
     ini = "[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=CTRL\n" + control(1, "NEW.OCX")
     controls = (("NEW.OCX", "control_new.ocx"),)
@@ -97,7 +108,7 @@ class RegisteredWhenMissing(RegistrationRun):
         self.assertNotIn("SetValue: 0", texts)
 
 
-class OlderControlReplaced(RegistrationRun):
+class OlderControlReplaced(OlderRegistered):
     """OLD.OCX (1.0) is registered; NEW.OCX (3.0) is required. A record left
     by a launcher that was killed names OLD2.OCX."""
 
@@ -107,11 +118,8 @@ class OlderControlReplaced(RegistrationRun):
 
     @classmethod
     def prepare_registry(cls):
-        scenario_home = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}" / "SETUP") + "\\"
-        cls.old = scenario_home + "CTRL\\OLD.OCX"
-        cls.old2 = scenario_home + "CTRL\\OLD2.OCX"
-        harness.reg_set(TYPE_LIBRARY_KEY, None, "REG_SZ", cls.old)
-        harness.reg_set(SERVER_KEY, None, "REG_SZ", cls.old)
+        super().prepare_registry()
+        cls.old2 = cls.old[:-len("OLD.OCX")] + "OLD2.OCX"
         harness.reg_set(cls.left_record, None, "REG_SZ", cls.old2)
 
     def test_the_newer_file_is_registered(self):
@@ -140,7 +148,7 @@ class OlderControlReplaced(RegistrationRun):
         self.assertNotIn(self.old2, texts)
 
 
-class KilledWhileTheApplicationRuns(RegistrationRun):
+class KilledWhileTheApplicationRuns(OlderRegistered):
     """A launcher killed while the application runs leaves its record filled;
     the next launcher's exit unregisters the recorded file."""
 
@@ -149,12 +157,6 @@ class KilledWhileTheApplicationRuns(RegistrationRun):
     app_alive_ms = 3000
     probes = {"GAME.EXE": f"sleep_ms={app_alive_ms}\n"}
 
-    @classmethod
-    def prepare_registry(cls):
-        home = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}" / "SETUP") + "\\"
-        cls.old = home + "CTRL\\OLD.OCX"
-        harness.reg_set(TYPE_LIBRARY_KEY, None, "REG_SZ", cls.old)
-        harness.reg_set(SERVER_KEY, None, "REG_SZ", cls.old)
 
     @classmethod
     def run_once(cls, launcher):
@@ -211,19 +213,13 @@ class RegistrationFailures(RegistrationRun):
         self.only_record()
 
 
-class FailedReplacementKeepsTheOlderFile(RegistrationRun):
+class FailedReplacementKeepsTheOlderFile(OlderRegistered):
     """OLD.OCX (1.0) is registered; the configured NEW.OCX (3.0) refuses to
     register, so OLD.OCX stays the machine's only registration."""
 
     ini = "[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=CTRL\n" + control(1, "NEW.OCX")
     controls = (("NEW.OCX", "control_fails.ocx"), ("OLD.OCX", "control_old.ocx"))
 
-    @classmethod
-    def prepare_registry(cls):
-        home = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}" / "SETUP") + "\\"
-        cls.old = home + "CTRL\\OLD.OCX"
-        harness.reg_set(TYPE_LIBRARY_KEY, None, "REG_SZ", cls.old)
-        harness.reg_set(SERVER_KEY, None, "REG_SZ", cls.old)
 
     def test_the_failure_is_shown_and_the_application_still_runs(self):
         self.assertEqual(self.result.exit_code, 0)
