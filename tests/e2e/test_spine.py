@@ -247,6 +247,7 @@ class NamesTooLongForTheRegistryKey(LauncherRun):
     def setUpClass(cls):
         cls.application = ("spine.NamesTooLongForTheRegistryKey." + "A" * 100)[:100]
         cls.ini = cls.ini.replace("[Application]\n", f"[Application]\nApplicationName={cls.application}\n")
+        harness.reg_delete(rf"HKLM\Software\{cls.company}")
         super().setUpClass()
 
     def test_one_message_names_them_and_the_launch_goes_on(self):
