@@ -3,12 +3,14 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 if(MSVC)
   set(LAUNCHER_COMPILE_OPTIONS /W4 /WX /GR- /EHs-c- /D_HAS_EXCEPTIONS=0)
-  set(LAUNCHER_LINK_OPTIONS /SUBSYSTEM:WINDOWS,4.00)
+  # The manifest is a resource of the .rc script, not one the linker makes.
+  set(LAUNCHER_LINK_OPTIONS /SUBSYSTEM:WINDOWS,4.00 /MANIFEST:NO /DYNAMICBASE /NXCOMPAT)
 else()
   set(LAUNCHER_COMPILE_OPTIONS ${STRICT_WARNINGS} -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
   set(LAUNCHER_LINK_OPTIONS -static -static-libgcc -static-libstdc++ -mwindows
       -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-      -Wl,--major-os-version,4 -Wl,--minor-os-version,0 -s)
+      -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+      -Wl,--dynamicbase,--nxcompat -s)
 endif()
 
 # The launcher reads the splash bitmap by fixed offsets: refuse to build with one of another layout.
@@ -28,12 +30,14 @@ if(PRELAUNCH_RC_OVERRIDE)
   set(PRELAUNCH_RC ${PRELAUNCH_RC_OVERRIDE})
 endif()
 set_source_files_properties(${PRELAUNCH_RC} PROPERTIES
-  OBJECT_DEPENDS "${SPLASH_BITMAP};${CMAKE_SOURCE_DIR}/resources/prelaunch.ico")
-add_executable(prelaunch WIN32 ${LAUNCHER_SOURCES} ${PRELAUNCH_RC})
+  OBJECT_DEPENDS "${SPLASH_BITMAP};${CMAKE_SOURCE_DIR}/resources/prelaunch.ico;${CMAKE_SOURCE_DIR}/resources/prelaunch.manifest")
+add_executable(prelaunch WIN32 ${LAUNCHER_SOURCES}
+  ${CMAKE_SOURCE_DIR}/platform/windows/system_libraries.cpp ${PRELAUNCH_RC})
 target_include_directories(prelaunch PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(prelaunch PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${LAUNCHER_COMPILE_OPTIONS}>)
 target_link_options(prelaunch PRIVATE ${LAUNCHER_LINK_OPTIONS})
-target_link_libraries(prelaunch PRIVATE winmm version gdi32 user32 advapi32)
+# Only KnownDLLs: version and winmm are loaded at run time from the system folder.
+target_link_libraries(prelaunch PRIVATE gdi32 user32 advapi32)
 add_dependencies(prelaunch splash_layout)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/fixtures ${CMAKE_BINARY_DIR}/fixtures)

@@ -18,7 +18,7 @@ if i686-w64-mingw32-objcopy --help >/dev/null 2>&1 && \
   work="$root/build/bench"
   rm -rf "$work" && mkdir -p "$work"
   grep -v 'BITMAP' "$root/resources/prelaunch.rc" > "$work/nobitmap.rc"
-  cp "$root/resources/prelaunch.ico" "$work/"
+  cp "$root/resources/prelaunch.ico" "$root/resources/prelaunch.manifest" "$work/"
   cmake --preset win32 -S "$root" -DPRELAUNCH_RC_OVERRIDE="$work/nobitmap.rc" \
     -B "$work/build" >/dev/null
   cmake --build "$work/build" --target prelaunch -j2 >/dev/null

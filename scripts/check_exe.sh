@@ -1,8 +1,10 @@
 #!/bin/bash
 # Checks the launcher's file: PE32 i386, Windows GUI subsystem version 4.0,
-# and imports from Windows' own DLLs only.
+# static imports of KnownDLLs only (any other DLL would be looked for beside
+# the exe first), ASLR and DEP, and a manifest that runs it as the invoker.
 set -euo pipefail
 exe="$1"
+here="$(cd "$(dirname "$0")" && pwd)"
 headers=$(i686-w64-mingw32-objdump -p "$exe")
 fail() { echo "check_exe: $*" >&2; exit 1; }
 grep -q 'file format pei-i386' <<<"$headers" || fail "not a PE32 i386 file"
@@ -10,8 +12,16 @@ grep -qE '^Magic[[:space:]]+010b' <<<"$headers" || fail "not PE32"
 grep -qE '^Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not the Windows GUI subsystem"
 grep -qE '^MajorSubsystemVersion[[:space:]]+4$' <<<"$headers" || fail "subsystem major version is not 4"
 grep -qE '^MinorSubsystemVersion[[:space:]]+0$' <<<"$headers" || fail "subsystem minor version is not 0"
-allowed='^(KERNEL32|USER32|GDI32|WINMM|VERSION|ADVAPI32|msvcrt)\.dll$'
+allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|msvcrt)\.dll$'
 while read -r dll; do
-  grep -qiE "$allowed" <<<"$dll" || fail "imports $dll"
+  grep -qiE "$allowed" <<<"$dll" || fail "imports $dll, not a KnownDLL"
 done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
-echo "check_exe: $exe is PE32 i386, GUI subsystem 4.0, imports: $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"
+characteristics=$(sed -n 's/^DllCharacteristics[[:space:]]*//p' <<<"$headers")
+[ -n "$characteristics" ] || fail "no DllCharacteristics"
+(( 0x$characteristics & 0x40 )) || fail "no DYNAMIC_BASE (DllCharacteristics $characteristics)"
+(( 0x$characteristics & 0x100 )) || fail "no NX_COMPAT (DllCharacteristics $characteristics)"
+i686-w64-mingw32-objdump -h "$exe" | grep -qE '[[:space:]]\.reloc[[:space:]]' || fail "no .reloc section to rebase with"
+manifest=$(python3 "$here/pe_manifest.py" "$exe") || fail "no RT_MANIFEST resource 1"
+grep -qE '<requestedExecutionLevel[^>]*level="asInvoker"' <<<"$manifest" || fail "the manifest does not ask for asInvoker"
+echo "check_exe: $exe is PE32 i386, GUI subsystem 4.0, DllCharacteristics $characteristics, manifest asInvoker," \
+  "imports: $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"

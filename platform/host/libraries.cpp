@@ -1,7 +1,9 @@
 // Libraries: tests register one at a path with its entry points; loading
 // needs the file to be there too, as on Windows.
 #include <array>
+#include <cctype>
 #include <cstdlib>
+#include <string>
 #include <utility>
 
 #include "platform/host/sim_internal.h"
@@ -28,6 +30,18 @@ constexpr std::array<LONG(WINAPI*)(), sizeof...(N)> EntryTable(std::index_sequen
 }
 
 const std::array<LONG(WINAPI*)(), kEntrySlots> kEntries = EntryTable(std::make_index_sequence<kEntrySlots>());
+
+// kernel32 is always loaded; its handle is the address of this marker.
+const char kKernel32 = 0;
+
+HMODULE Kernel32() { return reinterpret_cast<HMODULE>(const_cast<char*>(&kKernel32)); }
+
+bool IsKernel32Name(const char* name) {
+  if (name == nullptr) return false;
+  std::string upper;
+  for (const char* c = name; *c != '\0'; ++c) upper += static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+  return upper == "KERNEL32.DLL" || upper == "KERNEL32";
+}
 
 sim::detail::Library* ByHandle(HMODULE module) {
   for (auto& item : M().libraries) {
@@ -76,8 +90,22 @@ HMODULE WINAPI LoadLibraryA(LPCSTR path) {
   return reinterpret_cast<HMODULE>(&found->second);
 }
 
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
+  if (Enter("GetModuleHandleA", {Text(name)})) return nullptr;
+  if (IsKernel32Name(name)) return Kernel32();
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
   if (Enter("GetProcAddress", {Hex(reinterpret_cast<uintptr_t>(module)), Text(name)})) return nullptr;
+  if (module == Kernel32()) {
+    if (name != nullptr && std::string(name) == "GlobalMemoryStatusEx") {
+      return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GlobalMemoryStatusEx));
+    }
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   sim::detail::Library* library = ByHandle(module);
   if (library == nullptr || library->loads == 0) {
     SetLastError(ERROR_INVALID_HANDLE);

@@ -86,8 +86,12 @@ void SetBitsPerPixel(int bits);
 // Device contexts handed out and not yet released.
 int OpenDeviceContextCount();
 
-// Memory figures GlobalMemoryStatus reports, in bytes.
+// Memory figures, in bytes. SetFreeMemory sets what GlobalMemoryStatus reports
+// and GlobalMemoryStatusEx the same. SetFreeMemory64 sets GlobalMemoryStatusEx's
+// figures; GlobalMemoryStatus then reports each clamped at 2 GiB - 1, as it does
+// for a program that is not large-address-aware.
 void SetFreeMemory(DWORD available_physical, DWORD available_page_file);
+void SetFreeMemory64(uint64_t available_physical, uint64_t available_page_file);
 
 // Named kernel objects live per machine. Another launcher can hold a
 // semaphore of a name, for ever or until the launcher has met it
@@ -228,7 +232,8 @@ std::string RegistryText(HKEY root, const std::string& path, const std::string& 
 // What a restart of the system does: volatile keys are gone.
 void RestartSystem();
 
-// Libraries. A registered library loads from its path when a file is there;
+// Libraries. GetModuleHandleA knows kernel32.dll, whose GetProcAddress hands
+// out GlobalMemoryStatusEx. A registered library loads from its path when a file is there;
 // its entry points return the status their function gives. Writes a stub
 // file at the path when none exists.
 void AddLibrary(const std::string& windows_path,

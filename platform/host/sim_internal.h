@@ -165,6 +165,8 @@ struct Machine {
   int bits_per_pixel = 16;
   DWORD available_physical = 512u << 20;
   DWORD available_page_file = 1024u << 20;
+  uint64_t available_physical64 = 512u << 20;
+  uint64_t available_page_file64 = 1024u << 20;
 
   // named objects: other launchers' holds, and the launcher's own handles
   struct Hold {

@@ -133,6 +133,20 @@ typedef struct _MEMORYSTATUS {
   DWORD dwAvailVirtual;
 } MEMORYSTATUS, *LPMEMORYSTATUS;
 
+// The 64-bit record: true figures past 4 GiB.
+typedef uint64_t DWORDLONG;
+typedef struct _MEMORYSTATUSEX {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  DWORDLONG ullTotalPhys;
+  DWORDLONG ullAvailPhys;
+  DWORDLONG ullTotalPageFile;
+  DWORDLONG ullAvailPageFile;
+  DWORDLONG ullTotalVirtual;
+  DWORDLONG ullAvailVirtual;
+  DWORDLONG ullAvailExtendedVirtual;
+} MEMORYSTATUSEX, *LPMEMORYSTATUSEX;
+
 // Processes and waiting
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
@@ -350,6 +364,7 @@ DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle);
 BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD handle, DWORD size, LPVOID data);
 BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUINT length);
 void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
+BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX status);
 HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
                                LONG maximum_count, LPCSTR name);
 
@@ -453,6 +468,7 @@ LONG WINAPI RegCloseKey(HKEY key);
 // Libraries
 typedef intptr_t(WINAPI* FARPROC)();
 HMODULE WINAPI LoadLibraryA(LPCSTR path);
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI FreeLibrary(HMODULE module);
 

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "checks/display_memory.h"
@@ -93,11 +94,12 @@ TEST_P(MemoryTest, FreePhysicalMemoryAndPageFileTogetherMustReachMegRequired) {
   ASSERT_NE(0u, GetIniFileName(nullptr));
   sim::SetFreeMemory(c.physical, c.page_file);
   EXPECT_EQ(c.passes ? 1 : 0, HasEnoughMemory());
-  auto queries = sim::CallsTo("GlobalMemoryStatus");
+  auto queries = sim::CallsTo("GlobalMemoryStatusEx");
   ASSERT_EQ(c.queried ? 1u : 0u, queries.size());
   if (c.queried) {
-    EXPECT_EQ("32", queries[0].args[0]);
+    EXPECT_EQ("64", queries[0].args[0]);
   }
+  EXPECT_TRUE(sim::CallsTo("GlobalMemoryStatus").empty());
 }
 
 constexpr DWORD kMeg = 1u << 20;
@@ -121,6 +123,71 @@ INSTANTIATE_TEST_SUITE_P(
         MemoryCase{"RequirementPastFourGigabytes", "8192", 0xFFFFFFFF, 0xFFFFFFFF, true, false},
         MemoryCase{"FourGigabytesExactly", "4096", 0x80000000, 0x80000000, true, true}),
     [](const ::testing::TestParamInfo<MemoryCase>& info) { return info.param.name; });
+
+constexpr uint64_t kGiB = uint64_t{1} << 30;
+
+// Figures of machines with more free memory than the 32-bit record can show.
+struct LargeMemoryCase {
+  const char* name;
+  const char* meg_required;
+  uint64_t physical;
+  uint64_t page_file;
+  bool passes;
+};
+
+class LargeMemoryTest : public LaunchTest, public ::testing::WithParamInterface<LargeMemoryCase> {};
+
+TEST_P(LargeMemoryTest, TheTrueFiguresPastFourGigabytesCount) {
+  const LargeMemoryCase& c = GetParam();
+  WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nMegRequired=") + c.meg_required + "\n");
+  ASSERT_NE(0u, GetIniFileName(nullptr));
+  sim::SetFreeMemory64(c.physical, c.page_file);
+  EXPECT_EQ(c.passes ? 1 : 0, HasEnoughMemory());
+  EXPECT_EQ(1u, sim::CallsTo("GlobalMemoryStatusEx").size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Memory, LargeMemoryTest,
+    ::testing::Values(LargeMemoryCase{"EightGiBFreeMeets6000", "6000", 6 * kGiB, 2 * kGiB, true},
+                      LargeMemoryCase{"EightGiBFreeAllPhysical", "8192", 8 * kGiB, 0, true},
+                      LargeMemoryCase{"EightGiBFreeFallsShortOf9000", "9000", 6 * kGiB, 2 * kGiB, false},
+                      LargeMemoryCase{"SixtyFourGiBFreeMeets60000", "60000", 48 * kGiB, 16 * kGiB, true},
+                      LargeMemoryCase{"SixtyFourGiBFreeFallsShortOf70000", "70000", 48 * kGiB, 16 * kGiB, false},
+                      LargeMemoryCase{"SixtyFourGiBExactly", "65536", 48 * kGiB, 16 * kGiB, true},
+                      LargeMemoryCase{"OneByteShortOfSixtyFourGiB", "65536", 48 * kGiB, 16 * kGiB - 1, false},
+                      LargeMemoryCase{"LargestRequirement", "4294967295", 48 * kGiB, 16 * kGiB, false}),
+    [](const ::testing::TestParamInfo<LargeMemoryCase>& info) { return info.param.name; });
+
+// Without the 64-bit figures the 32-bit record is read, clamped as it is:
+// 8 GiB free shows as two figures of 2 GiB - 1.
+struct FallbackCase {
+  const char* name;
+  const char* failing_call;
+  size_t extended_queries;
+};
+
+class MemoryFallbackTest : public LaunchTest, public ::testing::WithParamInterface<FallbackCase> {};
+
+TEST_P(MemoryFallbackTest, TheThirtyTwoBitRecordServesWhenTheTrueFiguresCannotBeHad) {
+  const FallbackCase& c = GetParam();
+  sim::SetFreeMemory64(4 * kGiB, 4 * kGiB);
+  sim::FailCall(c.failing_call, ERROR_PROC_NOT_FOUND);
+  for (const char* meg : {"4095", "4096"}) {
+    WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nMegRequired=") + meg + "\n");
+    ASSERT_NE(0u, GetIniFileName(nullptr));
+    EXPECT_EQ(std::string(meg) == "4095" ? 1 : 0, HasEnoughMemory()) << meg;
+  }
+  EXPECT_EQ(2 * c.extended_queries, sim::CallsTo("GlobalMemoryStatusEx").size());
+  auto queries = sim::CallsTo("GlobalMemoryStatus");
+  ASSERT_EQ(2u, queries.size());
+  EXPECT_EQ("32", queries[0].args[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Memory, MemoryFallbackTest,
+                         ::testing::Values(FallbackCase{"NoKernelModule", "GetModuleHandleA", 0},
+                                           FallbackCase{"NoEntryPoint", "GetProcAddress", 0},
+                                           FallbackCase{"QueryFails", "GlobalMemoryStatusEx", 1}),
+                         [](const ::testing::TestParamInfo<FallbackCase>& info) { return info.param.name; });
 
 struct AnswerCase {
   int answer;  // 0: the box could not be shown
@@ -159,12 +226,12 @@ TEST_F(LaunchTest, TheMemoryCheckRunsAfterTheGuardAndBeforeProgramName) {
   for (const sim::Call& call : sim::Calls()) {
     bool program_name = call.name == "GetPrivateProfileStringA" && call.args[1] == "ProgramName";
     if (call.name == "GetDC" || call.name == "GetModuleFileNameA" || call.name == "CreateSemaphoreA" ||
-        call.name == "GlobalMemoryStatus" || program_name) {
+        call.name == "GlobalMemoryStatusEx" || program_name) {
       order.push_back(program_name ? "ProgramName" : call.name);
     }
   }
   EXPECT_THAT(order, ::testing::ElementsAre("GetDC", "GetModuleFileNameA", "CreateSemaphoreA",
-                                            "GlobalMemoryStatus", "ProgramName"));
+                                            "GlobalMemoryStatusEx", "ProgramName"));
 }
 
 }  // namespace

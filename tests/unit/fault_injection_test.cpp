@@ -92,7 +92,11 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
     EXPECT_EQ(1u, sim::Sounds().size());
     // It registers both controls, records the replaced one and unregisters it
     // at exit with the earlier record.
-    EXPECT_EQ(4u, sim::CallsTo("GetProcAddress").size());
+    size_t control_entries = 0;
+    for (const sim::Call& call : sim::CallsTo("GetProcAddress")) {
+      control_entries += call.args[1] == "GlobalMemoryStatusEx" ? 0 : 1;
+    }
+    EXPECT_EQ(4u, control_entries);
     EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game\\2.0\\{L}\\1.0\\0\\win32", ""));
     EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game\\2.0\\{K}\\1.0\\0\\win32", ""));
   }
