@@ -425,11 +425,12 @@ def _wait_for(predicate, timeout, what):
         time.sleep(0.1)
 
 
-def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT):
+def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT, environment=None):
     """Runs exe (a Windows path, or a path in the prefix) with the box answerer watching.
 
     The answerer starts first and is stopped after the launcher ends, so every box
-    the launcher shows is recorded and pressed."""
+    the launcher shows is recorded and pressed. environment: entries that replace
+    the session's for the launcher (and so for what it starts), not the answerer."""
     env = session().env
     if not isinstance(exe, str) or not re.match(r"^[A-Za-z]:\\", exe):
         exe = to_windows(exe)
@@ -448,8 +449,8 @@ def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT):
         if not box_log.exists():
             raise RuntimeError(f"box answerer exited early with {watcher.returncode}")
         ready = time.monotonic()
-        launcher = subprocess.Popen([WINE, exe, *args], env=env, stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.PIPE)
+        launcher = subprocess.Popen([WINE, exe, *args], env=dict(env, **(environment or {})),
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         try:
             _, stderr = launcher.communicate(timeout=timeout)
         except subprocess.TimeoutExpired:
