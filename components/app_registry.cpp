@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "components/refused_writes.h"
 #include "config/ini.h"
 #include "launcher/bounded_text.h"
 #include "launcher/message.h"
@@ -29,6 +30,8 @@ static void ForgetNames() {
 }
 
 void ResetApplicationKeysForTests() { ForgetNames(); }
+
+const char* GetApplicationName() { return g_application; }
 
 // An empty name would make a path with an empty level.
 static int NamesRead() { return g_company[0] != '\0' && g_application[0] != '\0' && g_version[0] != '\0'; }
@@ -60,6 +63,23 @@ static LONG CreateLevel(HKEY parent, const char* name, HKEY* key, DWORD* disposi
                          KEY_ALL_ACCESS, nullptr, key, disposition);
 }
 
+static void TraceCompanyKey(LONG status) {
+  char line[kTraceLineCapacity];
+  FormatText(line, sizeof line, "Create Company Key: %ld", static_cast<long>(status));
+  TraceEvent(line);
+}
+
+// 1 when the whole chain is there: it is then only read, which every user may.
+static int ChainExists(HKEY software) {
+  char path[kApplicationKeyPathCapacity];
+  HKEY key = nullptr;
+  if (!ApplicationKeyPath(path, sizeof path) || RegOpenKeyExA(software, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return 0;
+  }
+  RegCloseKey(key);
+  return 1;
+}
+
 static void CloseIfOpen(HKEY key) {
   if (key != nullptr) RegCloseKey(key);
 }
@@ -87,17 +107,23 @@ int CreateApplicationKeys() {
   HKEY software = nullptr;
   if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
 
+  if (ChainExists(software)) {
+    TraceCompanyKey(ERROR_SUCCESS);
+    RegCloseKey(software);
+    return 1;
+  }
+
   HKEY company = nullptr, application = nullptr, version = nullptr;
   DWORD company_made = 0, application_made = 0, version_made = 0;
   int result = 0;
   LONG status = CreateLevel(software, g_company, &company, &company_made);
-  char line[kTraceLineCapacity];
-  FormatText(line, sizeof line, "Create Company Key: %ld", static_cast<long>(status));
-  TraceEvent(line);
+  TraceCompanyKey(status);
   // Every level lasting: a lasting key cannot be made below one that goes at restart.
-  if (status == ERROR_SUCCESS &&
-      CreateLevel(company, g_application, &application, &application_made) == ERROR_SUCCESS &&
-      CreateLevel(application, g_version, &version, &version_made) == ERROR_SUCCESS) {
+  if (status == ERROR_SUCCESS) status = CreateLevel(company, g_application, &application, &application_made);
+  if (status == ERROR_SUCCESS) status = CreateLevel(application, g_version, &version, &version_made);
+  // The launch needs the chain; KeysCreated only tells who made it.
+  if (IsAccessDenied(status)) NoteRefusedWrite();
+  if (status == ERROR_SUCCESS) {
     DWORD created = (company_made == REG_CREATED_NEW_KEY ? kCompanyCreated : 0) |
                     (application_made == REG_CREATED_NEW_KEY ? kApplicationCreated : 0) |
                     (version_made == REG_CREATED_NEW_KEY ? kVersionCreated : 0);
@@ -139,29 +165,30 @@ static int RecordKeyPath(char* out, size_t capacity, const char* type_library) {
          AppendText(out, capacity, type_library);
 }
 
-static int WriteRecord(const char* type_library, const char* file_path) {
+// The record's write status; ERROR_INVALID_DATA when its path does not fit.
+static LONG WriteRecord(const char* type_library, const char* file_path) {
   char path[kRecordKeyPathCapacity];
-  if (!RecordKeyPath(path, sizeof path, type_library)) return 0;
+  if (!RecordKeyPath(path, sizeof path, type_library)) return ERROR_INVALID_DATA;
   HKEY software = nullptr;
-  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
-  int result = 0;
+  LONG status = RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software);
+  if (status != ERROR_SUCCESS) return status;
   HKEY record = nullptr;
   DWORD disposition = 0;
-  if (CreateLevel(software, path, &record, &disposition) == ERROR_SUCCESS) {
+  status = CreateLevel(software, path, &record, &disposition);
+  if (status == ERROR_SUCCESS) {
     DWORD size = static_cast<DWORD>(strlen(file_path) + 1);
-    result = RegSetValueExA(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file_path), size) ==
-                     ERROR_SUCCESS
-                 ? 1
-                 : 0;
+    status = RegSetValueExA(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file_path), size);
     RegCloseKey(record);
   }
   RegCloseKey(software);
-  return result;
+  return status;
 }
 
 int CreateOCXKey(const char* type_library, const char* file_path) {
   TraceEvent("CreateOCXKey");
-  return WriteRecord(type_library, file_path);
+  LONG status = WriteRecord(type_library, file_path);
+  if (IsAccessDenied(status)) NoteRefusedWrite();
+  return status == ERROR_SUCCESS ? 1 : 0;
 }
 
 int ReadOCXKey(const char* type_library, char* out, DWORD capacity) {
@@ -182,7 +209,9 @@ int ReadOCXKey(const char* type_library, char* out, DWORD capacity) {
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? 1 : 0;
 }
 
-int RestoreOCXKey(const char* type_library, const char* file_path) { return WriteRecord(type_library, file_path); }
+int RestoreOCXKey(const char* type_library, const char* file_path) {
+  return WriteRecord(type_library, file_path) == ERROR_SUCCESS ? 1 : 0;
+}
 
 LONG QueryDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size, DWORD* type) {
   *size = capacity;

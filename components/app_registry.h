@@ -34,4 +34,8 @@ LONG QueryDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size, DWORD* t
 // 1 when QueryDefaultText succeeds.
 int ReadDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size);
 
+// ApplicationName as CreateApplicationKeys read it; empty before, or when
+// a name was missing or the names were too long.
+const char* GetApplicationName();
+
 void ResetApplicationKeysForTests();

@@ -4,6 +4,7 @@
 
 #include "components/app_registry.h"
 #include "components/file_version.h"
+#include "components/refused_writes.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launcher/bounded_text.h"
@@ -103,10 +104,37 @@ static int CannotLoad(const char* path, DWORD error) {
   return 0;
 }
 
+// A drive and a root ("C:\"), or a network share ("\\server").
+static int IsFullPath(const char* path) {
+  bool separator0 = path[0] == '\\' || path[0] == '/';
+  bool separator1 = path[0] != '\0' && (path[1] == '\\' || path[1] == '/');
+  if (separator0 && separator1) return 1;
+  return path[0] != '\0' && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
+HMODULE LoadControlLibrary(const char* path, DWORD* error) {
+  char full[kControlPathCapacity];
+  const char* load = path;
+  // The altered search order needs a full path; a relative one means the
+  // working directory, as a plain load of it would.
+  if (!IsFullPath(path)) {
+    DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) {
+      *error = length == 0 ? GetLastError() : kPathTooLong;
+      return nullptr;
+    }
+    load = full;
+  }
+  HMODULE library = LoadLibraryExA(load, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  *error = library == nullptr ? GetLastError() : 0;
+  return library;
+}
+
 int RegisterOCXFile(const char* path) {
   SupportsSelfRegister(path);
-  HMODULE library = LoadLibraryA(path);
-  if (library == nullptr) return CannotLoad(path, GetLastError());
+  DWORD error = 0;
+  HMODULE library = LoadControlLibrary(path, &error);
+  if (library == nullptr) return CannotLoad(path, error);
   FARPROC entry = GetProcAddress(library, "DllRegisterServer");
   if (entry == nullptr) {
     ShowMessage(nullptr, path, "Function Look Failure", kMessageOk);
@@ -114,6 +142,11 @@ int RegisterOCXFile(const char* path) {
   }
   LONG status = CallSelfRegisterEntry(entry);
   if (status == 0) return 1;
+  // The user is told once, for the whole launch, what to do about it.
+  if (IsRegistrationRefused(status)) {
+    NoteRefusedWrite();
+    return 0;
+  }
   char message[kMessageCapacity];
   FormatText(message, sizeof message, "%s returned: %lx", path,
              static_cast<unsigned long>(static_cast<DWORD>(status)));
@@ -170,6 +203,9 @@ int RegisterOCX(const char* section) {
     char recorded[kRegistryTextCapacity];
     int record_known = ReadOCXKey(type_library, recorded, sizeof recorded);
     if (IsRegistered(control, class_key, type_library, version)) continue;
+    // Registering without the record would leave the older file registered
+    // for good; the user must run the launcher with the rights to write it.
+    if (WriteWasRefused()) return 0;
     char path[kControlPathCapacity];
     if (!ResolvePrefix(path, sizeof path, base_folder, control)) {
       CannotLoad(path, kPathTooLong);
@@ -178,10 +214,12 @@ int RegisterOCX(const char* section) {
     }
     if (!RegisterOCXFile(path)) {
       PutRecordBack(type_library, record_known, recorded);
+      if (WriteWasRefused()) return 0;
       continue;
     }
     if (!IsTraceOn()) continue;
     if (IsRegistered(control, class_key, type_library, version)) continue;
+    if (WriteWasRefused()) return 0;
     char message[kMessageCapacity];
     FormatText(message, sizeof message, "Error in INI file Section %s\n OCX: %s", section, control);
     ShowMessage(nullptr, message, "IsRegistered", kMessageInformation);

@@ -15,7 +15,12 @@ int RegisterOCX(const char* section);
 // naming the older file that is registered now.
 int IsRegistered(const char* control, const char* class_key, const char* type_library,
                  const char* dotted_version);
-// 1 when the file registered itself. The library stays loaded.
+// 1 when the file registered itself. The library stays loaded. A status
+// saying the registry may not be written is noted, not shown.
 int RegisterOCXFile(const char* path);
+// Loads a control so that its own imports are looked for beside it first. A
+// path without a drive and root is made full against the working directory.
+// error receives the load's error code, 0 on success.
+HMODULE LoadControlLibrary(const char* path, DWORD* error);
 // Calls a control's DllRegisterServer or DllUnregisterServer; the status it gives.
 LONG CallSelfRegisterEntry(FARPROC entry);

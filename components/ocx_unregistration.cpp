@@ -1,5 +1,7 @@
 #include "components/ocx_unregistration.h"
 
+#include <cstring>
+
 #include "components/app_registry.h"
 #include "components/file_version.h"
 #include "components/ocx_registration.h"
@@ -9,16 +11,33 @@
 
 constexpr DWORD kNameCapacity = 260;
 constexpr DWORD kEmptyTextSize = 1;  // the NUL alone
-constexpr REGSAM kReadAndSet = KEY_READ | KEY_SET_VALUE;
+
+// A path without any folder would be loaded by the search path, which may
+// hand over another file of that name (one planted beside the launcher).
+static int HasFolder(const char* path) { return strpbrk(path, "\\/:") != nullptr; }
 
 int UnregisterOCXFile(const char* path) {
+  if (!HasFolder(path)) {
+    TraceEvent("Not loaded: the record names no folder");
+    return 0;
+  }
   SupportsSelfRegister(path);
-  HMODULE library = LoadLibraryA(path);
+  DWORD error = 0;
+  HMODULE library = LoadControlLibrary(path, &error);
   if (library == nullptr) return 0;
   FARPROC entry = GetProcAddress(library, "DllUnregisterServer");
   int done = entry != nullptr && CallSelfRegisterEntry(entry) == 0;
   FreeLibrary(library);
   return done;
+}
+
+// Asks for the right to set the record only now, so a walk that finds
+// nothing to do writes nothing.
+static void EmptyRecord(HKEY identifier, const char* record_path) {
+  HKEY record = nullptr;
+  if (RegOpenKeyExA(identifier, record_path, 0, KEY_SET_VALUE, &record) != ERROR_SUCCESS) return;
+  RegSetValueExA(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), kEmptyTextSize);
+  RegCloseKey(record);
 }
 
 // One library identifier's record: its first version's 0\win32 key.
@@ -32,12 +51,10 @@ static void UnregisterRecord(HKEY application_key, const char* library_identifie
   HKEY record = nullptr;
   if (RegEnumKeyExA(identifier, 0, name, &size, nullptr, nullptr, nullptr, &written) == ERROR_SUCCESS &&
       FormatText(record_path, sizeof record_path, "%s\\%s\\%s", name, "0", "win32") &&
-      RegOpenKeyExA(identifier, record_path, 0, kReadAndSet, &record) == ERROR_SUCCESS) {
+      RegOpenKeyExA(identifier, record_path, 0, KEY_READ, &record) == ERROR_SUCCESS) {
     if (ReadDefaultText(record, name, sizeof name, &size) && size > kEmptyTextSize) {
       TraceEvent(name);
-      if (UnregisterOCXFile(name)) {
-        RegSetValueExA(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), kEmptyTextSize);
-      }
+      if (UnregisterOCXFile(name)) EmptyRecord(identifier, record_path);
     }
     RegCloseKey(record);
   }

@@ -8,9 +8,11 @@
 
 static char g_home_directory[kPathCapacity];
 static char g_ini_file[kPathCapacity];
+static char g_launcher_file_name[kPathCapacity];
 
 const char* GetHomeDirectory() { return g_home_directory; }
 const char* GetIniFilePath() { return g_ini_file; }
+const char* GetLauncherFileName() { return g_launcher_file_name; }
 
 // Room to read a module name longer than any usable path, so that the user
 // can still be told which configuration file was looked for.
@@ -25,6 +27,7 @@ static void ShowMissingConfiguration(const char* path) {
 unsigned GetIniFileName(HMODULE module) {
   g_home_directory[0] = '\0';
   g_ini_file[0] = '\0';
+  g_launcher_file_name[0] = '\0';
   char module_name[kModuleNameCapacity] = "";
   DWORD length = GetModuleFileNameA(module, module_name, sizeof module_name);
   if (length < 3) return 0;
@@ -52,6 +55,8 @@ unsigned GetIniFileName(HMODULE module) {
   }
   CopyText(g_home_directory, sizeof g_home_directory, home);
   CopyText(g_ini_file, sizeof g_ini_file, ini_file);
+  CopyText(g_launcher_file_name, sizeof g_launcher_file_name, name);
+  AppendText(g_launcher_file_name, sizeof g_launcher_file_name, extension);
 
   if (FileExists(g_ini_file)) return static_cast<unsigned>(strlen(g_ini_file) + 1);
   ShowMissingConfiguration(g_ini_file);

@@ -10,9 +10,11 @@
 // one, or 0 (after telling the user when the file is missing).
 unsigned GetIniFileName(HMODULE module);
 
-// Both end empty until GetIniFileName has succeeded.
+// All three are empty until GetIniFileName has succeeded.
 const char* GetHomeDirectory();
 const char* GetIniFilePath();
+// The file the launcher was started as, without its folder ("SETUP.EXE").
+const char* GetLauncherFileName();
 
 // Returns the number of characters read; 0 for a missing or empty value,
 // after the "Failed to find label" message when complain is non-zero.

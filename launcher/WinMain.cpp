@@ -6,6 +6,7 @@
 #include "components/core_components.h"
 #include "components/ocx_registration.h"
 #include "components/ocx_unregistration.h"
+#include "components/refused_writes.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch/launch.h"
@@ -20,6 +21,8 @@
 constexpr DWORD kProgramNameCapacity = 261;
 constexpr int kStop = 1;
 constexpr int kRan = 0;
+// Names in the administrator message are cut so that its remedy always shows.
+constexpr int kMessageNameLimit = 100;
 
 static char g_command_line[kCommandLineCapacity];
 
@@ -61,6 +64,18 @@ static int GoOnWithLittleMemory() {
   return ShowMessage(nullptr, message, "Information", kMessageOkCancel) == IDOK;
 }
 
+// One message for every write the launch needed and was refused.
+static int AdministratorRightsNeeded() {
+  const char* application = GetApplicationName()[0] != '\0' ? GetApplicationName() : "This application";
+  char message[kMessageCapacity];
+  FormatText(message, sizeof message,
+             "%.*s needs administrator rights to set up its components on this computer.\n\n"
+             "Please start %.*s once with \"Run as administrator\". After that it runs for every user.",
+             kMessageNameLimit, application, kMessageNameLimit, GetLauncherFileName());
+  ShowMessage(nullptr, message, "Administrator rights needed", kMessageInformation);
+  return kStop;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show) {
   (void)previous;
   (void)show;
@@ -70,6 +85,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
 
   if (GetIniFileName(instance) == 0) return kStop;
   CreateApplicationKeys();
+  if (WriteWasRefused()) return AdministratorRightsNeeded();
   if (IsAutoRunDisabled()) return kStop;
 
   if (IsAlreadyRunning()) return kStop;
@@ -89,7 +105,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   // Runs even under SlowLoad, which then overrides its answer.
   int core = CheckCoreComponents();
   if (switches.slow_load) core = 0;
-  if (!RegisterOCXs()) {
+  if (!RegisterOCXs() || WriteWasRefused()) {
+    if (WriteWasRefused()) AdministratorRightsNeeded();
     SplashAbort();
     return kStop;
   }

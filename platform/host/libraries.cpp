@@ -50,16 +50,56 @@ sim::detail::Library* ByHandle(HMODULE module) {
   return nullptr;
 }
 
+// The folder of a full path, with its closing separator.
+std::string FolderOf(const std::string& full_path) {
+  return full_path.substr(0, full_path.find_last_of('\\') + 1);
+}
+
+// Where the loader looks for a library's imports: the folder of the library
+// itself when asked for the altered order, else the folder of the launcher's
+// own exe; then the system folder and the working directory.
+bool ImportsFound(const sim::detail::Library& library, const std::string& full_path, bool altered) {
+  std::vector<std::string> folders = {altered ? FolderOf(full_path)
+                                              : FolderOf(sim::detail::FullWindowsPath(M().module_file_name)),
+                                      M().system_directory + "\\", M().current_directory + "\\"};
+  for (const std::string& name : library.imports) {
+    bool found = false;
+    for (const std::string& folder : folders) found = found || sim::detail::IsFile(folder + name);
+    if (!found) return false;
+  }
+  return true;
+}
+
+HMODULE Load(LPCSTR path, bool altered) {
+  if (path == nullptr || !sim::detail::IsFile(path)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  auto found = M().libraries.find(sim::detail::MapPath(path));
+  if (found == M().libraries.end()) {
+    SetLastError(ERROR_BAD_EXE_FORMAT);
+    return nullptr;
+  }
+  if (!ImportsFound(found->second, sim::detail::FullWindowsPath(path), altered)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  ++found->second.loads;
+  return reinterpret_cast<HMODULE>(&found->second);
+}
+
 }  // namespace
 
 namespace sim {
 
 void AddLibrary(const std::string& windows_path,
-                std::map<std::string, std::function<LONG()>> entries) {
+                std::map<std::string, std::function<LONG()>> entries,
+                std::vector<std::string> imports) {
   if (!detail::IsFile(windows_path)) WriteFile(windows_path, "MZ");
   detail::Library& library = M().libraries[detail::MapPath(windows_path)];
   library.path = windows_path;
   library.entries = std::move(entries);
+  library.imports = std::move(imports);
 }
 
 int LoadedLibraryCount() {
@@ -77,17 +117,16 @@ bool LibraryLoaded(const std::string& windows_path) {
 
 HMODULE WINAPI LoadLibraryA(LPCSTR path) {
   if (Enter("LoadLibraryA", {Text(path)})) return nullptr;
-  if (path == nullptr || !sim::detail::IsFile(path)) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
+  return Load(path, false);
+}
+
+HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
+  if (Enter("LoadLibraryExA", {Text(path), file == nullptr ? "(null)" : "file", Hex(flags)})) return nullptr;
+  if (file != nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  auto found = M().libraries.find(sim::detail::MapPath(path));
-  if (found == M().libraries.end()) {
-    SetLastError(ERROR_BAD_EXE_FORMAT);
-    return nullptr;
-  }
-  ++found->second.loads;
-  return reinterpret_cast<HMODULE>(&found->second);
+  return Load(path, (flags & LOAD_WITH_ALTERED_SEARCH_PATH) != 0);
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {

@@ -22,6 +22,13 @@ std::string Upper(const std::string& text) {
   return upper;
 }
 
+// Rights that change a key or what it holds.
+constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | 0x10000 /* DELETE */ |
+                                0x40000 /* WRITE_DAC */ | 0x80000 /* WRITE_OWNER */;
+
+// What a caller may hold on the machine's keys.
+REGSAM Granted(REGSAM asked) { return M().standard_user ? asked & ~static_cast<REGSAM>(kWriteRights) : asked; }
+
 std::string KeyText(HKEY key) {
   if (key == HKEY_LOCAL_MACHINE) return "HKLM";
   if (key == HKEY_CLASSES_ROOT) return "HKCR";
@@ -31,11 +38,11 @@ std::string KeyText(HKEY key) {
 // The key a handle stands for, with the access it was opened with.
 bool Resolve(HKEY key, OpenKey* out) {
   if (key == HKEY_LOCAL_MACHINE) {
-    *out = OpenKey{&M().local_machine, KEY_ALL_ACCESS};
+    *out = OpenKey{&M().local_machine, Granted(KEY_ALL_ACCESS)};
     return true;
   }
   if (key == HKEY_CLASSES_ROOT) {
-    *out = OpenKey{&M().classes_root, KEY_ALL_ACCESS};
+    *out = OpenKey{&M().classes_root, Granted(KEY_ALL_ACCESS)};
     return true;
   }
   auto found = M().open_keys.find(key);
@@ -94,6 +101,7 @@ LONG OpenPath(HKEY parent, const char* sub_key, REGSAM access, PHKEY result) {
   if (!Levels(sub_key, &levels)) return ERROR_BAD_PATHNAME;
   RegistryKey* key = Find(from.key, levels);
   if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+  if (Granted(access) != access) return ERROR_ACCESS_DENIED;
   *result = Hand(key, access);
   return ERROR_SUCCESS;
 }
@@ -187,6 +195,8 @@ std::string RegistryText(HKEY root, const std::string& path, const std::string& 
   return text.substr(0, text.find('\0'));
 }
 
+void SetStandardUser(bool on) { M().standard_user = on; }
+
 void RestartSystem() {
   DropVolatile(&M().local_machine);
   DropVolatile(&M().classes_root);
@@ -199,7 +209,8 @@ LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
     if (result != nullptr) *result = nullptr;
     return static_cast<LONG>(GetLastError());
   }
-  return OpenPath(key, sub_key, KEY_ALL_ACCESS, result);
+  // It asks for the most the user may have: reading only, for a standard user.
+  return OpenPath(key, sub_key, Granted(KEY_ALL_ACCESS), result);
 }
 
 LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
@@ -243,6 +254,7 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_
     }
     current = child;
   }
+  if (Granted(access) != access) return ERROR_ACCESS_DENIED;
   *result = Hand(current, access);
   if (disposition != nullptr) *disposition = made ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;

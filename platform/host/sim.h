@@ -231,13 +231,20 @@ bool RegistryValue(HKEY root, const std::string& path, const std::string& name, 
 std::string RegistryText(HKEY root, const std::string& path, const std::string& name);
 // What a restart of the system does: volatile keys are gone.
 void RestartSystem();
+// A user without administrator rights: every key of both roots may be read,
+// none written. Creating a key, opening one with any write right and setting
+// a value fail with ERROR_ACCESS_DENIED; RegOpenKeyA (which asks for the most
+// the user may have) opens for reading.
+void SetStandardUser(bool on);
 
 // Libraries. GetModuleHandleA knows kernel32.dll, whose GetProcAddress hands
-// out GlobalMemoryStatusEx. A registered library loads from its path when a file is there;
-// its entry points return the status their function gives. Writes a stub
-// file at the path when none exists.
+// out GlobalMemoryStatusEx. A registered library loads from its path when a
+// file is there and each of its imports (file names) is found where the
+// loader looks; its entry points return the status their function gives.
+// Writes a stub file at the path when none exists.
 void AddLibrary(const std::string& windows_path,
-                std::map<std::string, std::function<LONG()>> entries);
+                std::map<std::string, std::function<LONG()>> entries,
+                std::vector<std::string> imports = {});
 // Libraries loaded and not freed, counted apart from handles that must be closed.
 int LoadedLibraryCount();
 bool LibraryLoaded(const std::string& windows_path);

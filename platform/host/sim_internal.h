@@ -74,6 +74,7 @@ struct OpenKey {
 struct Library {
   std::string path;  // as registered
   std::map<std::string, std::function<LONG()>> entries;
+  std::vector<std::string> imports;  // file names the loader must find
   std::map<std::string, size_t> slots;  // entry points handed out
   int loads = 0;
 };
@@ -152,6 +153,7 @@ struct Machine {
   RegistryKey classes_root;
   RegistryKey local_machine;
   std::map<HKEY, OpenKey> open_keys;
+  bool standard_user = false;  // both roots grant reading only
 
   // libraries by host path; entry points handed out, by slot
   std::map<std::string, Library> libraries;

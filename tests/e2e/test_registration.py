@@ -237,6 +237,28 @@ class FailedReplacementKeepsTheOlderFile(OlderRegistered):
         self.assertEqual(harness.reg_value(RECORD_KEY), ("REG_SZ", ""))
 
 
+class ImportBesideTheControl(RegistrationRun):
+    """HELPED.OCX imports CTLHELP.DLL; both lie in the home folder while the
+    working directory is the control folder CTRL and the launcher lies above."""
+
+    args = ()
+    ini = ("[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=CTRL\n"
+           "[ApplicationOcx]\n" + control(1, "HELPED.OCX"))
+
+    @classmethod
+    def install_controls(cls):
+        for name, fixture in (("HELPED.OCX", "control_helped.ocx"), ("CTLHELP.DLL", "ctlhelp.dll")):
+            target = harness.to_unix(cls.home + name)
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes((harness.WIN32_BIN / fixture).read_bytes())
+
+    def test_the_control_finds_its_import_and_registers(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertNoBox()
+        self.assertEqual(harness.reg_value(SERVER_KEY), ("REG_SZ", self.home + "HELPED.OCX"))
+        self.only_record()
+
+
 class FolderPartTooLongToSplit(RegistrationRun):
     long_name = "D" * 256 + "\\X"
     args = ()

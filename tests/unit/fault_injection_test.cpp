@@ -80,7 +80,8 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
 
 const std::set<std::string> kKnownCaptions = {"GetIniFileName",     "GetPrivateProfileString", "WinExecAndWait",
                                               "Information",        "Error",                   "LoadLibrary Failed",
-                                              "Function Look Failure", "DLLRegisterServer error", "IsRegistered"};
+                                              "Function Look Failure", "DLLRegisterServer error", "IsRegistered",
+                                              "Administrator rights needed"};
 
 TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
   Prepare();
@@ -120,6 +121,14 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
       EXPECT_LE(sim::CallsTo("SetForegroundWindow").size(), 1u) << where;
       for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {
         EXPECT_TRUE(kKnownCaptions.count(box.caption) == 1) << where << ": " << box.caption;
+      }
+      // A refused write the launch needs ends it, told last and once.
+      std::vector<sim::Call> boxes = sim::CallsTo("MessageBoxA");
+      for (size_t box = 0; box < boxes.size(); ++box) {
+        if (boxes[box].args[2] != "Administrator rights needed") continue;
+        EXPECT_EQ(boxes.size() - 1, box) << where;
+        EXPECT_EQ(1, status) << where;
+        EXPECT_TRUE(sim::Processes().empty()) << where;
       }
       // Status 0 means the application was tried: started, or refused with a message.
       if (status == 0 && sim::Processes().empty()) {

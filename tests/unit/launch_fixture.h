@@ -10,6 +10,7 @@
 
 #include "checks/single_instance.h"
 #include "components/app_registry.h"
+#include "components/refused_writes.h"
 #include "launch/thread_slot.h"
 #include "platform/host/sim.h"
 #include "splash/splash.h"
@@ -48,6 +49,7 @@ class LaunchTest : public ::testing::Test {
     sim::WriteFile("D:\\SETUP.EXE", "MZ");
     ResetSplashForTests();
     ResetApplicationKeysForTests();
+    ResetRefusedWritesForTests();
   }
 
   // The launcher's process ends; the machine stays as it left it.
@@ -55,6 +57,7 @@ class LaunchTest : public ::testing::Test {
     sim::EndLauncherProcess();
     ResetSingleInstanceForTests();
     ResetApplicationKeysForTests();
+    ResetRefusedWritesForTests();
     ResetSplashForTests();
   }
 

@@ -25,7 +25,7 @@ class RegistrationTest : public LaunchTest {
   // A control file that registers itself as real controls do: its type
   // library and in-process server keys name its own path.
   void AddControl(const std::string& path, const std::string& type_library, const std::string& clsid,
-                  const char* version_file, LONG register_status = 0) {
+                  const char* version_file, LONG register_status = 0, std::vector<std::string> imports = {}) {
     PutVersionData(path, version_file);
     sim::AddLibrary(path, {{"DllRegisterServer",
                             [=]() {
@@ -38,7 +38,8 @@ class RegistrationTest : public LaunchTest {
                            {"DllUnregisterServer", [this, path]() {
                               unregistered.push_back(path);
                               return 0;
-                            }}});
+                            }}},
+                    imports);
   }
 
   // What the registry names for a control now.
@@ -47,9 +48,14 @@ class RegistrationTest : public LaunchTest {
     sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32", "", path);
   }
 
+  // Control files loaded, each with its own folder searched first.
   static std::vector<std::string> Loaded() {
     std::vector<std::string> paths;
-    for (const sim::Call& call : sim::CallsTo("LoadLibraryA")) paths.push_back(call.args[0]);
+    for (const sim::Call& call : sim::CallsTo("LoadLibraryExA")) {
+      EXPECT_EQ("0x8", call.args[2]) << call.args[0];
+      paths.push_back(call.args[0]);
+    }
+    EXPECT_TRUE(sim::CallsTo("LoadLibraryA").empty());
     return paths;
   }
 

@@ -201,7 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // A drive value is used as read: no separator is added.
                       PathCase{"DriveWithoutSeparator", "SystemOcx", "C:\\CTRL", "A.OCX", "C:\\CTRL", "C:\\CTRLA.OCX"},
                       PathCase{"ApplicationFromHome", "ApplicationOcx", "CTRL", "B.OCX", "D:\\SETUP\\CTRL", "D:\\SETUP\\B.OCX"},
-                      PathCase{"ApplicationWithDirectory", "ApplicationOcx", "CTRL", "SUB\\B.OCX", "D:\\SETUP\\CTRL", "SUB\\B.OCX"},
+                      // A relative folder is taken from the working directory, the control folder.
+                      PathCase{"ApplicationWithDirectory", "ApplicationOcx", "CTRL", "SUB\\B.OCX", "D:\\SETUP\\CTRL", "D:\\SETUP\\CTRL\\SUB\\B.OCX"},
                       PathCase{"ApplicationWithDrive", "ApplicationOcx", nullptr, "E:\\B.OCX", "D:\\SETUP", "E:\\B.OCX"}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return info.param.name; });
 
@@ -367,6 +368,46 @@ TEST_F(RegistrationTest, AFolderPartOver255IsRefusedWithThePathAsWritten) {
   EXPECT_THAT(Loaded(), IsEmpty());
 }
 
+// ---- where a control's own imports come from ----
+
+struct ImportCase {
+  const char* name;
+  const char* helper;  // where HELPER.DLL lies
+  int registered;
+};
+
+class ImportTest : public RegistrationTest, public ::testing::WithParamInterface<ImportCase> {};
+
+// The launcher is D:\SETUP.EXE; the control lies in the home folder while the
+// working directory is the control folder.
+TEST_P(ImportTest, AControlFindsItsImportsBesideItselfFirst) {
+  const ImportCase& c = GetParam();
+  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcxPath=CTRL\n"
+           "[ApplicationOcx]\n" + Entry("1", "B.OCX"));
+  sim::MakeDirectory("D:\\SETUP\\CTRL");
+  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+  AddControl("D:\\SETUP\\B.OCX", kLib, "{C}", kNew, 0, {"HELPER.DLL"});
+  sim::AddLibrary(c.helper, {});
+  EXPECT_EQ(0, Run());
+  EXPECT_EQ(c.registered, sim::LibraryLoaded("D:\\SETUP\\B.OCX") ? 1 : 0);
+  EXPECT_THAT(Loaded(), ElementsAre("D:\\SETUP\\B.OCX"));
+  if (c.registered) {
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+  } else {
+    ASSERT_EQ(1u, sim::MessageBoxes().size());
+    EXPECT_EQ("LoadLibrary on D:\\SETUP\\B.OCX returned: 7e", sim::MessageBoxes()[0].text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registration, ImportTest,
+    ::testing::Values(ImportCase{"BesideTheControl", "D:\\SETUP\\HELPER.DLL", 1},
+                      ImportCase{"InTheSystemFolder", "C:\\WINDOWS\\SYSTEM32\\HELPER.DLL", 1},
+                      ImportCase{"InTheWorkingDirectory", "D:\\SETUP\\CTRL\\HELPER.DLL", 1},
+                      // A file lying beside the launcher is nobody's import.
+                      ImportCase{"OnlyBesideTheLauncher", "D:\\HELPER.DLL", 0}),
+    [](const ::testing::TestParamInfo<ImportCase>& info) { return info.param.name; });
+
 // ---- the whole life of a control ----
 
 TEST_F(RegistrationTest, AMissingControlIsRegisteredOnceAndFoundCurrentAfterwards) {
@@ -382,9 +423,9 @@ TEST_F(RegistrationTest, AMissingControlIsRegisteredOnceAndFoundCurrentAfterward
   EXPECT_NE(texts.end(), second);
 
   EndProcess();
-  size_t before = sim::CallsTo("LoadLibraryA").size();
+  size_t before = sim::CallsTo("LoadLibraryExA").size();
   EXPECT_EQ(0, Run("/Debug"));
-  EXPECT_EQ(before, sim::CallsTo("LoadLibraryA").size());
+  EXPECT_EQ(before, sim::CallsTo("LoadLibraryExA").size());
   EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
@@ -520,6 +561,30 @@ TEST_F(WalkTest, ARecordWhoseFileFailsStaysFilled) {
   EXPECT_EQ("C:\\OLD\\NOENTRY.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{B}\\1.0\\0\\win32", ""));
   EXPECT_EQ("C:\\OLD\\REFUSES.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{C}\\1.0\\0\\win32", ""));
   EXPECT_EQ(0, sim::LoadedLibraryCount());
+}
+
+TEST_F(WalkTest, ARecordWithoutAFolderIsNotLoadedByItsName) {
+  // A file of that name where the search path would find it.
+  AddControl("C:\\WINDOWS\\SYSTEM32\\A.OCX", kLib, "{C}", kOld);
+  AddControl("D:\\A.OCX", kLib, "{C}", kOld);
+  Record(kLib, "A.OCX");
+  EXPECT_THAT(Walk(), ElementsAre("UnRegisterOCXs", "DeleteAppRegisteredOCX", "A.OCX",
+                                  "Not loaded: the record names no folder"));
+  EXPECT_THAT(unregistered, IsEmpty());
+  EXPECT_TRUE(sim::CallsTo("LoadLibraryExA").empty());
+  EXPECT_EQ("A.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+TEST_F(WalkTest, ARecordedFileLoadsWithItsOwnFolderFirst) {
+  AddControl("C:\\OLD\\A.OCX", kLib, "{C}", kOld, 0, {"OLDHELP.DLL"});
+  sim::AddLibrary("C:\\OLD\\OLDHELP.DLL", {});
+  Record(kLib, "C:\\OLD\\A.OCX");
+  Walk();
+  EXPECT_THAT(unregistered, ElementsAre("C:\\OLD\\A.OCX"));
+  ASSERT_EQ(1u, sim::CallsTo("LoadLibraryExA").size());
+  EXPECT_EQ("0x8", sim::CallsTo("LoadLibraryExA")[0].args[2]);
+  EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
 }
 
 TEST_F(WalkTest, OnlyTheFirstVersionOfTheExactShapeIsFound) {
