@@ -104,40 +104,44 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
   const size_t total = sim::Calls().size();
   ASSERT_GT(total, 10u);
 
-  for (int persistent = 0; persistent <= 1; ++persistent) {
-    for (size_t index = 1; index <= total; ++index) {
-      Prepare();
-      sim::FailFromCall(index, ERROR_ACCESS_DENIED, persistent != 0);
-      int status = Run();
-      std::string where = std::string(persistent ? "persistent" : "transient") + " failure of call " +
-                          std::to_string(index);
-      EXPECT_TRUE(status == 0 || status == 1) << where;
-      EXPECT_EQ(0, OpenAtExit()) << where;
-      EXPECT_LE(sim::OpenSemaphoreHandleCount(), 1) << where;
-      // Files loaded to unregister are freed; only registered controls stay loaded.
-      EXPECT_FALSE(sim::LibraryLoaded("C:\\OLD\\A.OCX")) << where;
-      EXPECT_FALSE(sim::LibraryLoaded("C:\\OLD\\K.OCX")) << where;
-      EXPECT_LE(sim::Processes().size(), 1u) << where;
-      EXPECT_LE(sim::CallsTo("SetForegroundWindow").size(), 1u) << where;
-      for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {
-        EXPECT_TRUE(kKnownCaptions.count(box.caption) == 1) << where << ": " << box.caption;
-      }
-      // A refused write the launch needs ends it, told last and once.
-      std::vector<sim::Call> boxes = sim::CallsTo("MessageBoxA");
-      for (size_t box = 0; box < boxes.size(); ++box) {
-        if (boxes[box].args[2] != "Administrator rights needed") continue;
-        EXPECT_EQ(boxes.size() - 1, box) << where;
-        EXPECT_EQ(1, status) << where;
-        EXPECT_TRUE(sim::Processes().empty()) << where;
-      }
-      // Status 0 means the application was tried: started, or refused with a message.
-      if (status == 0 && sim::Processes().empty()) {
-        ASSERT_FALSE(sim::CallsTo("MessageBoxA").empty()) << where;
-        EXPECT_EQ("WinExecAndWait", sim::CallsTo("MessageBoxA").back().args[2]) << where;
-      }
-      // A started application is always waited for and its handles closed.
-      if (!sim::Processes().empty()) {
-        EXPECT_EQ(0, status) << where;
+  // Access denied takes the standard user's way out where a write is refused;
+  // any other error the way of a failure as such.
+  for (DWORD error : {static_cast<DWORD>(ERROR_ACCESS_DENIED), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
+    for (int persistent = 0; persistent <= 1; ++persistent) {
+      for (size_t index = 1; index <= total; ++index) {
+        Prepare();
+        sim::FailFromCall(index, error, persistent != 0);
+        int status = Run();
+        std::string where = std::string(persistent ? "persistent" : "transient") + " failure (" +
+                            std::to_string(error) + ") of call " + std::to_string(index);
+        EXPECT_TRUE(status == 0 || status == 1) << where;
+        EXPECT_EQ(0, OpenAtExit()) << where;
+        EXPECT_LE(sim::OpenSemaphoreHandleCount(), 1) << where;
+        // Files loaded to unregister are freed; only registered controls stay loaded.
+        EXPECT_FALSE(sim::LibraryLoaded("C:\\OLD\\A.OCX")) << where;
+        EXPECT_FALSE(sim::LibraryLoaded("C:\\OLD\\K.OCX")) << where;
+        EXPECT_LE(sim::Processes().size(), 1u) << where;
+        EXPECT_LE(sim::CallsTo("SetForegroundWindow").size(), 1u) << where;
+        for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {
+          EXPECT_TRUE(kKnownCaptions.count(box.caption) == 1) << where << ": " << box.caption;
+        }
+        // A refused write the launch needs ends it, told last and once.
+        std::vector<sim::Call> boxes = sim::CallsTo("MessageBoxA");
+        for (size_t box = 0; box < boxes.size(); ++box) {
+          if (boxes[box].args[2] != "Administrator rights needed") continue;
+          EXPECT_EQ(boxes.size() - 1, box) << where;
+          EXPECT_EQ(1, status) << where;
+          EXPECT_TRUE(sim::Processes().empty()) << where;
+        }
+        // Status 0 means the application was tried: started, or refused with a message.
+        if (status == 0 && sim::Processes().empty()) {
+          ASSERT_FALSE(sim::CallsTo("MessageBoxA").empty()) << where;
+          EXPECT_EQ("WinExecAndWait", sim::CallsTo("MessageBoxA").back().args[2]) << where;
+        }
+        // A started application is always waited for and its handles closed.
+        if (!sim::Processes().empty()) {
+          EXPECT_EQ(0, status) << where;
+        }
       }
     }
   }
