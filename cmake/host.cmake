@@ -1,8 +1,15 @@
 # The launcher against the simulated Win32, its unit tests (plain and with
 # sanitizers), and the Wine end-to-end tests of the real exe.
 enable_testing()
-find_package(GTest REQUIRED)
 find_package(Threads REQUIRED)
+# The 32-bit data model: the same core and unit tests built with -m32, with
+# GoogleTest built from Debian's sources for that target (see cmake/i386.cmake).
+option(PRELAUNCH_I386_UNITS "build only the plain unit tests, for i386" OFF)
+if(PRELAUNCH_I386_UNITS)
+  include(${CMAKE_SOURCE_DIR}/cmake/i386.cmake)
+  return()
+endif()
+find_package(GTest REQUIRED)
 
 file(GLOB SIMULATION_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/host/*.cpp)
 
@@ -19,6 +26,29 @@ add_launcher_core(launcher_core_sanitized -fsanitize=address,undefined -fno-omit
                   -fno-sanitize-recover=all)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/unit ${CMAKE_BINARY_DIR}/unit)
+
+# The unit tests once more for i386, run under qemu's user-mode emulation
+# where the kernel runs no 32-bit code itself.
+include(CheckCXXSourceCompiles)
+set(CMAKE_REQUIRED_FLAGS -m32)
+check_cxx_source_compiles("#include <string>\nint main() { return std::string(\"x\").size() == 1 ? 0 : 1; }"
+                          PRELAUNCH_HAVE_M32)
+unset(CMAKE_REQUIRED_FLAGS)
+if(PRELAUNCH_HAVE_M32 AND EXISTS /usr/src/googletest/CMakeLists.txt)
+  include(ExternalProject)
+  ExternalProject_Add(host_i386
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_SOURCE_DIR}/build/host-i386
+    CMAKE_ARGS -DPRELAUNCH_I386_UNITS=ON -DCMAKE_BUILD_TYPE=Debug
+               -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32
+               -DCMAKE_EXE_LINKER_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON)
+  add_test(NAME i386.unit COMMAND ${CMAKE_SOURCE_DIR}/build/host-i386/unit/unit_tests_i386)
+  set_tests_properties(i386.unit PROPERTIES TIMEOUT 1800)
+else()
+  message(WARNING "no -m32 toolchain or GoogleTest sources: the i386 unit tests are left out")
+endif()
 
 # The Windows builds, made with the cross compilers inside this one: the
 # product (32-bit), and the same sources for 64-bit Windows, which Wine runs
