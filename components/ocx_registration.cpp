@@ -104,14 +104,6 @@ static int CannotLoad(const char* path, DWORD error) {
   return 0;
 }
 
-// A drive and a root ("C:\"), or a network share ("\\server").
-static int IsFullPath(const char* path) {
-  bool separator0 = path[0] == '\\' || path[0] == '/';
-  bool separator1 = path[0] != '\0' && (path[1] == '\\' || path[1] == '/');
-  if (separator0 && separator1) return 1;
-  return path[0] != '\0' && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-}
-
 HMODULE LoadControlLibrary(const char* path, DWORD* error) {
   char full[kControlPathCapacity];
   const char* load = path;

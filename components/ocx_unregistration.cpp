@@ -1,10 +1,9 @@
 #include "components/ocx_unregistration.h"
 
-#include <cstring>
-
 #include "components/app_registry.h"
 #include "components/file_version.h"
 #include "components/ocx_registration.h"
+#include "config/paths.h"
 #include "launcher/bounded_text.h"
 #include "launcher/trace.h"
 #include "platform/win32.h"
@@ -12,11 +11,10 @@
 constexpr DWORD kNameCapacity = 260;
 constexpr DWORD kEmptyTextSize = 1;  // the NUL alone
 
-// A path without any folder would be loaded by the search path, which may
-// hand over another file of that name (one planted beside the launcher).
-static int HasFolder(const char* path) { return strpbrk(path, "\\/:") != nullptr; }
 
 int UnregisterOCXFile(const char* path) {
+  // Without any folder the search path would pick the file, maybe one
+  // planted beside the launcher.
   if (!HasFolder(path)) {
     TraceEvent("Not loaded: the record names no folder");
     return 0;

@@ -111,6 +111,13 @@ int ResolvePrefix(char* out, size_t capacity, const char* base_folder, const cha
   return fitted;
 }
 
+int IsFullPath(const char* path) {
+  if (IsSeparator(path[0]) && IsSeparator(path[1])) return 1;
+  return HasDrive(path) && IsSeparator(path[2]);
+}
+
+int HasFolder(const char* path) { return strpbrk(path, "\\/:") != nullptr; }
+
 constexpr UINT kExistenceTest = 0x4000;  // OF_EXIST
 // OpenFile keeps the full path in a 128-byte record and refuses anything
 // longer, while the launcher's paths may hold 259 characters.

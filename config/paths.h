@@ -26,5 +26,10 @@ int ResolveAppend(char* out, size_t capacity, const char* base_folder, const cha
 // else is used unchanged.
 int ResolvePrefix(char* out, size_t capacity, const char* base_folder, const char* value);
 
+// A drive and a root ("C:\"), or a network share ("\\server").
+int IsFullPath(const char* path);
+// Whether the path names any folder (or drive) at all.
+int HasFolder(const char* path);
+
 // Whether a file (not a folder) exists at path.
 int FileExists(const char* path);
