@@ -1,26 +1,164 @@
 #include "launcher/bounded_text.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
+
+// strnlen, which the oldest system C runtimes lack.
+static size_t BoundedLength(const char* text, size_t limit) {
+  size_t length = 0;
+  while (length < limit && text[length] != '\0') ++length;
+  return length;
+}
+
+// The launcher's own formatter: the few conversions its texts use (%s %c %d %i
+// %u %x %X %%, with the 0 and - flags, a width, a precision or .*, and the
+// h and l sizes). Its own so that the exe carries no C runtime formatting
+// engine and the host tests run the very code that ships.
+namespace {
+
+struct Output {
+  char* out;
+  size_t capacity;
+  size_t used;  // characters written so far, not counting the NUL
+  int fitted;
+};
+
+void Put(Output* o, char c) {
+  if (o->used + 1 < o->capacity) {
+    o->out[o->used++] = c;
+  } else {
+    o->fitted = 0;
+  }
+}
+
+void PutRepeated(Output* o, char c, size_t count) {
+  for (size_t i = 0; i < count; ++i) Put(o, c);
+}
+
+// text of length count, padded to width on the left (or right with -).
+void PutField(Output* o, const char* text, size_t count, size_t width, int left, char pad) {
+  size_t padding = width > count ? width - count : 0;
+  if (!left) PutRepeated(o, pad, padding);
+  for (size_t i = 0; i < count; ++i) Put(o, text[i]);
+  if (left) PutRepeated(o, ' ', padding);
+}
+
+void PutNumber(Output* o, unsigned long magnitude, int negative, unsigned base, int upper,
+               size_t width, int left, int zero) {
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  char text[24];
+  size_t count = 0;
+  do {
+    text[sizeof text - 1 - count++] = digits[magnitude % base];
+    magnitude /= base;
+  } while (magnitude != 0);
+  const char* begin = text + sizeof text - count;
+  if (negative && zero && !left) {
+    // The sign goes before the zeros: -0000042.
+    Put(o, '-');
+    PutField(o, begin, count, width > 0 ? width - 1 : 0, 0, '0');
+    return;
+  }
+  if (negative) {
+    text[sizeof text - 1 - count++] = '-';
+    --begin;
+  }
+  PutField(o, begin, count, width, left, zero && !left ? '0' : ' ');
+}
+
+}  // namespace
+
+static int FormatList(char* out, size_t capacity, const char* format, va_list args) {
+  Output o = {out, capacity, 0, 1};
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (*p != '%') {
+      Put(&o, *p);
+      continue;
+    }
+    const char* start = p++;
+    int left = 0, zero = 0;
+    for (;; ++p) {
+      if (*p == '-') left = 1;
+      else if (*p == '0') zero = 1;
+      else break;
+    }
+    size_t width = 0;
+    while (*p >= '0' && *p <= '9') width = width * 10 + static_cast<size_t>(*p++ - '0');
+    int has_precision = 0;
+    size_t precision = 0;
+    if (*p == '.') {
+      has_precision = 1;
+      ++p;
+      if (*p == '*') {
+        int given = va_arg(args, int);
+        // A negative precision counts as none.
+        if (given < 0) has_precision = 0;
+        else precision = static_cast<size_t>(given);
+        ++p;
+      } else {
+        while (*p >= '0' && *p <= '9') precision = precision * 10 + static_cast<size_t>(*p++ - '0');
+      }
+    }
+    int size = 0;  // -1 for h, 1 for l
+    if (*p == 'h') size = -1, ++p;
+    else if (*p == 'l') size = 1, ++p;
+    switch (*p) {
+      case 's': {
+        const char* text = va_arg(args, const char*);
+        if (text == nullptr) text = "(null)";
+        size_t count = BoundedLength(text, has_precision ? precision : static_cast<size_t>(-1));
+        PutField(&o, text, count, width, left, ' ');
+        break;
+      }
+      case 'c': {
+        char c = static_cast<char>(va_arg(args, int));
+        PutField(&o, &c, 1, width, left, ' ');
+        break;
+      }
+      case 'd':
+      case 'i': {
+        long value = size > 0 ? va_arg(args, long) : va_arg(args, int);
+        if (size < 0) value = static_cast<short>(value);
+        // Negated as unsigned so that the most negative value has a magnitude too.
+        unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value)
+                                            : static_cast<unsigned long>(value);
+        PutNumber(&o, magnitude, value < 0, 10, 0, width, left, zero);
+        break;
+      }
+      case 'u':
+      case 'x':
+      case 'X': {
+        unsigned long value = size > 0 ? va_arg(args, unsigned long) : va_arg(args, unsigned);
+        if (size < 0) value = static_cast<unsigned short>(value);
+        PutNumber(&o, value, 0, *p == 'u' ? 10 : 16, *p == 'X', width, left, zero);
+        break;
+      }
+      case '%':
+        Put(&o, '%');
+        break;
+      default:
+        // Not a conversion the launcher uses: the text stands as written.
+        for (const char* q = start; q <= p && *q != '\0'; ++q) Put(&o, *q);
+        if (*p == '\0') --p;
+        break;
+    }
+  }
+  out[o.used] = '\0';
+  return o.fitted;
+}
 
 int FormatText(char* out, size_t capacity, const char* format, ...) {
   if (capacity == 0) return 0;
   va_list args;
   va_start(args, format);
-  // Some C runtimes return -1 and leave the buffer unterminated when the text
-  // does not fit; others return the full length. Both count as cut.
-  int written = vsnprintf(out, capacity, format, args);
+  int fitted = FormatList(out, capacity, format, args);
   va_end(args);
-  out[capacity - 1] = '\0';
-  if (written < 0) return 0;
-  return static_cast<size_t>(written) < capacity ? 1 : 0;
+  return fitted;
 }
 
 int CopyTextPart(char* out, size_t capacity, const char* text, size_t count) {
   if (capacity == 0) return 0;
-  size_t length = 0;
-  while (length < count && text[length] != '\0') ++length;
+  size_t length = BoundedLength(text, count);
   int fitted = 1;
   if (length >= capacity) {
     length = capacity - 1;
@@ -37,7 +175,7 @@ int CopyText(char* out, size_t capacity, const char* text) {
 
 int AppendText(char* out, size_t capacity, const char* text) {
   if (capacity == 0) return 0;
-  size_t used = strnlen(out, capacity);
+  size_t used = BoundedLength(out, capacity);
   if (used >= capacity) {
     out[capacity - 1] = '\0';
     return 0;

@@ -17,3 +17,18 @@ int BuildCommandLine(char* out, size_t capacity, const char* application_directo
   unsigned handle = static_cast<unsigned>(reinterpret_cast<uintptr_t>(splash));
   return FormatText(out, capacity, "%s%s%s%s /%08x", quote, directory, program_name, quote, handle);
 }
+
+char* ArgumentsAfterProgramName(char* line) {
+  static char none[] = "";
+  if (line == nullptr) return none;
+  char* p = line;
+  if (*p == '"') {
+    ++p;
+    while (*p != '\0' && *p != '"') ++p;
+    if (*p == '"') ++p;
+  } else {
+    while (static_cast<unsigned char>(*p) > ' ') ++p;
+  }
+  while (*p != '\0' && static_cast<unsigned char>(*p) <= ' ') ++p;
+  return p;
+}

@@ -12,60 +12,58 @@
 
 namespace {
 
-struct SystemLibrary {
+enum Library { kVersion, kMultimedia, kLibraryCount };
+enum Entry { kVersionInfoSize, kVersionInfo, kQueryValue, kPlaySound, kTime, kEntryCount };
+
+// Names are constant; what was found starts zeroed, so nothing here needs
+// initialised writable data.
+const char* const kLibraryNames[kLibraryCount] = {"version.dll", "winmm.dll"};
+const struct {
+  Library library;
   const char* name;
-  HMODULE module;
-  bool tried;
-};
+} kEntries[kEntryCount] = {{kVersion, "GetFileVersionInfoSizeA"},
+                           {kVersion, "GetFileVersionInfoA"},
+                           {kVersion, "VerQueryValueA"},
+                           {kMultimedia, "PlaySoundA"},
+                           {kMultimedia, "timeGetTime"}};
 
-struct SystemEntry {
-  SystemLibrary* library;
-  const char* name;
-  FARPROC address;
-  bool tried;
-};
-
-SystemLibrary g_version = {"version.dll", nullptr, false};
-SystemLibrary g_winmm = {"winmm.dll", nullptr, false};
-
-SystemEntry g_version_info_size = {&g_version, "GetFileVersionInfoSizeA", nullptr, false};
-SystemEntry g_version_info = {&g_version, "GetFileVersionInfoA", nullptr, false};
-SystemEntry g_query_value = {&g_version, "VerQueryValueA", nullptr, false};
-SystemEntry g_play_sound = {&g_winmm, "PlaySoundA", nullptr, false};
-SystemEntry g_time = {&g_winmm, "timeGetTime", nullptr, false};
+HMODULE g_modules[kLibraryCount];
+bool g_library_tried[kLibraryCount];
+FARPROC g_addresses[kEntryCount];
+bool g_entry_tried[kEntryCount];
 
 // Never a bare name: that would search the launcher's folder first. The
 // altered search path makes the library's own imports start from the
 // system folder too.
-HMODULE LoadSystemLibrary(SystemLibrary* library) {
-  if (!library->tried) {
-    library->tried = true;
+HMODULE LoadSystemLibrary(Library library) {
+  if (!g_library_tried[library]) {
+    g_library_tried[library] = true;
     char path[MAX_PATH];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || !AppendText(path, MAX_PATH, "\\") ||
-        !AppendText(path, MAX_PATH, library->name)) {
+        !AppendText(path, MAX_PATH, kLibraryNames[library])) {
       SetLastError(ERROR_MOD_NOT_FOUND);
       return nullptr;
     }
-    library->module = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    g_modules[library] = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   }
-  if (library->module == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
-  return library->module;
+  if (g_modules[library] == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
+  return g_modules[library];
 }
 
 template <typename Function>
-Function Resolve(SystemEntry* entry) {
-  if (!entry->tried) {
-    HMODULE module = LoadSystemLibrary(entry->library);
+Function Resolve(Entry entry) {
+  if (!g_entry_tried[entry]) {
+    HMODULE module = LoadSystemLibrary(kEntries[entry].library);
     if (module == nullptr) return nullptr;
-    entry->tried = true;
-    entry->address = GetProcAddress(module, entry->name);
+    g_entry_tried[entry] = true;
+    g_addresses[entry] = GetProcAddress(module, kEntries[entry].name);
   }
-  if (entry->address == nullptr) {
+  if (g_addresses[entry] == nullptr) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry->address));
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(g_addresses[entry]));
 }
 
 typedef DWORD(WINAPI* VersionInfoSizeProc)(LPCSTR, LPDWORD);
@@ -78,17 +76,17 @@ typedef DWORD(WINAPI* TimeProc)(void);
 
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle) {
   if (handle != nullptr) *handle = 0;
-  VersionInfoSizeProc call = Resolve<VersionInfoSizeProc>(&g_version_info_size);
+  VersionInfoSizeProc call = Resolve<VersionInfoSizeProc>(kVersionInfoSize);
   return call == nullptr ? 0 : call(path, handle);
 }
 
 BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD handle, DWORD size, LPVOID data) {
-  VersionInfoProc call = Resolve<VersionInfoProc>(&g_version_info);
+  VersionInfoProc call = Resolve<VersionInfoProc>(kVersionInfo);
   return call == nullptr ? FALSE : call(path, handle, size, data);
 }
 
 BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUINT length) {
-  QueryValueProc call = Resolve<QueryValueProc>(&g_query_value);
+  QueryValueProc call = Resolve<QueryValueProc>(kQueryValue);
   if (call != nullptr) return call(block, sub_block, buffer, length);
   if (buffer != nullptr) *buffer = nullptr;
   if (length != nullptr) *length = 0;
@@ -96,12 +94,12 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUIN
 }
 
 BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags) {
-  PlaySoundProc call = Resolve<PlaySoundProc>(&g_play_sound);
+  PlaySoundProc call = Resolve<PlaySoundProc>(kPlaySound);
   return call == nullptr ? FALSE : call(sound, module, flags);
 }
 
 // The trace's clock: GetTickCount counts the same milliseconds, more coarsely.
 DWORD WINAPI timeGetTime(void) {
-  TimeProc call = Resolve<TimeProc>(&g_time);
+  TimeProc call = Resolve<TimeProc>(kTime);
   return call == nullptr ? GetTickCount() : call();
 }

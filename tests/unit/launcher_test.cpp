@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "launch_fixture.h"
@@ -35,7 +37,11 @@ INSTANTIATE_TEST_SUITE_P(Launcher, SwitchTest,
                                            SwitchCase{"/A /B /SlowLoad", 0, 0},
                                            SwitchCase{"/Debug SlowLoad", 1, 0},
                                            SwitchCase{"/Debug   /slowload", 1, 1},
-                                           SwitchCase{"/DebugDebugDebugDebugDebugDebugDebugDebug", 0, 0}));
+                                           SwitchCase{"/DebugDebugDebugDebugDebugDebugDebugDebug", 0, 0},
+                                           SwitchCase{"/ Debug", 1, 0}, SwitchCase{"/\tDebug\t/SlowLoad", 1, 1},
+                                           SwitchCase{"/", 0, 0}, SwitchCase{"/ ", 0, 0},
+                                           SwitchCase{"/ /Debug", 0, 0}, SwitchCase{"/Debug\n/SlowLoad", 1, 1},
+                                           SwitchCase{"/SlowLoad\x01", 0, 0}));
 
 TEST(SwitchLimits, AWordLongerThan31CharactersIsCutNotOverrun) {
   // 31 characters of the word fit; its 32nd character would have to be a '/'.
@@ -43,6 +49,33 @@ TEST(SwitchLimits, AWordLongerThan31CharactersIsCutNotOverrun) {
   EXPECT_EQ(0, ReadSwitches(long_word.c_str()).debug);
   std::string joined = "/" + std::string(31, 'x') + "/Debug";
   EXPECT_EQ(1, ReadSwitches(joined.c_str()).debug);
+}
+
+struct ArgumentsCase {
+  const char* line;
+  const char* arguments;
+};
+
+class ArgumentsTest : public ::testing::TestWithParam<ArgumentsCase> {};
+
+// WinMain gets what follows the program's name, as the C runtime would hand it over.
+TEST_P(ArgumentsTest, AreWhatFollowsTheProgramName) {
+  std::string line = GetParam().line;
+  EXPECT_STREQ(GetParam().arguments, ArgumentsAfterProgramName(&line[0]));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Launcher, ArgumentsTest,
+    ::testing::Values(ArgumentsCase{"SETUP.EXE /Debug", "/Debug"},
+                      ArgumentsCase{"\"D:\\My CD\\SETUP.EXE\" /Debug /SlowLoad", "/Debug /SlowLoad"},
+                      ArgumentsCase{"\"D:\\My CD\\SETUP.EXE\"/Debug", "/Debug"},
+                      ArgumentsCase{"SETUP.EXE", ""}, ArgumentsCase{"\"SETUP.EXE", ""},
+                      ArgumentsCase{"", ""}, ArgumentsCase{"SETUP.EXE \t  /Debug  ", "/Debug  "},
+                      ArgumentsCase{"\"\" /Debug", "/Debug"},
+                      ArgumentsCase{"D:\\\xC4RGER.EXE /Debug", "/Debug"}));
+
+TEST(ArgumentsLimits, NoCommandLineMeansNoArguments) {
+  EXPECT_STREQ("", ArgumentsAfterProgramName(nullptr));
 }
 
 struct CommandLineCase {
@@ -133,4 +166,68 @@ TEST(BoundedText, FormatAndCopyReportCutting) {
   EXPECT_EQ(0, EqualsNoCase("SlowLoad", "SlowLoa"));
 }
 
+struct Formatted {
+  int fitted;
+  std::string text;
+};
+
+template <typename... Args>
+Formatted FormatInto16(const char* format, Args... args) {
+  char out[16];
+  std::memset(out, '#', sizeof out);
+  int fitted = FormatText(out, sizeof out, format, args...);
+  return {fitted, out};
+}
+
+struct FormatCase {
+  const char* expected;
+  int fitted;
+  Formatted actual;
+};
+
+// Each conversion the launcher's texts use, at its edges, as the C library writes it.
+TEST(BoundedText, TheFormatterWritesWhatTheCLibraryWrites) {
+  const FormatCase cases[] = {
+      {"CurrentTime: 00", 0, FormatInto16("CurrentTime: %08ld", 42L)},
+      {"[00000042]", 1, FormatInto16("[%08ld]", 42L)},
+      {"[-0000042]", 1, FormatInto16("[%08ld]", -42L)},
+      {"[123456789]", 1, FormatInto16("[%08ld]", 123456789L)},
+      {"[-2147483648]", 1, FormatInto16("[%ld]", -2147483647L - 1)},
+      {"[0]", 1, FormatInto16("[%d]", 0)},
+      {"7.0.-1.65535", 1, FormatInto16("%d.%d.%d.%d", 7, 0, -1, 65535)},
+      {"[0000ff0a]", 1, FormatInto16("[%08x]", 0xff0au)},
+      {"[ffffffff]", 1, FormatInto16("[%lx]", 0xffffffffUL)},
+      {"[0409] [04E4]", 1, FormatInto16("[%04hX] [%04hX]", 0x409, 0x104e4)},
+      {"[4294967295]", 1, FormatInto16("[%u]", 4294967295u)},
+      {"[abc]", 1, FormatInto16("[%.*s]", 3, "abcdef")},
+      {"[abcdef]", 1, FormatInto16("[%.*s]", -1, "abcdef")},
+      {"[]", 1, FormatInto16("[%.*s]", 0, "abcdef")},
+      {"[ab]", 1, FormatInto16("[%.2s]", "abc")},
+      {"[  ab][ab  ]", 1, FormatInto16("[%4s][%-4s]", "ab", "ab")},
+      {"100% x", 1, FormatInto16("100%% %c", 'x')},
+      {"123456789012345", 1, FormatInto16("%s", "123456789012345")},
+      {"123456789012345", 0, FormatInto16("%s", "1234567890123456")},
+      {"12345678901234-", 0, FormatInto16("%s%ld", "12345678901234", -5L)},
+      {"a%qb", 1, FormatInto16("a%qb")},
+  };
+  for (const FormatCase& c : cases) {
+    EXPECT_EQ(c.expected, c.actual.text);
+    EXPECT_EQ(c.fitted, c.actual.fitted) << c.expected;
+  }
+  // The same numbers through the C library, over the widths and signs in use.
+  char expected[64];
+  const long values[] = {0, 1, -1, 9, 10, -10, 99999999, -9999999, 100000000, 2147483647L,
+                         -2147483647L - 1};
+  for (long value : values) {
+    char out[64];
+    const char* formats[] = {"%ld", "%08ld", "%lx", "%08lx", "%-6ld|"};
+    for (const char* f : formats) {
+      std::snprintf(expected, sizeof expected, f, value);
+      FormatText(out, sizeof out, f, value);
+      EXPECT_STREQ(expected, out) << f << " " << value;
+    }
+  }
+}
+
 }  // namespace
+
