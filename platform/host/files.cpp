@@ -81,8 +81,6 @@ bool IsDirectory(const std::string& windows_path) {
 
 using detail::M;
 
-std::string HostPath(const std::string& windows_path) { return detail::MapPath(windows_path); }
-
 bool WriteFile(const std::string& windows_path, const std::string& content) {
   std::filesystem::path host = detail::MapPath(windows_path);
   std::error_code error;

@@ -157,12 +157,6 @@ void SetRegistryText(HKEY root, const std::string& path, const std::string& name
   SetRegistryValue(root, path, name, REG_SZ, data);
 }
 
-void SetRegistryDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
-  std::vector<BYTE> data(4);
-  memcpy(data.data(), &value, 4);
-  SetRegistryValue(root, path, name, REG_DWORD, data);
-}
-
 void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile) {
   MakePath(root, path, is_volatile);
 }
