@@ -114,6 +114,11 @@ struct WindowSetup {
   bool iconic = false;
 };
 HWND AddThreadWindow(const WindowSetup& setup);
+// A window its thread makes now: it comes before the thread's earlier
+// windows, as a new window starts at the top of the Z order. The thread's
+// first one also brings the system's input method window (class "IME"),
+// which comes after all of them.
+HWND CreateThreadWindow(const WindowSetup& setup);
 bool WindowIsIconic(HWND window);
 HWND ForegroundWindow();
 HWND TopWindow();
