@@ -6,7 +6,8 @@ add_library(launcher_core_i386 STATIC ${LAUNCHER_SOURCES} ${SIMULATION_SOURCES})
 target_include_directories(launcher_core_i386 PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(launcher_core_i386 PRIVATE ${STRICT_WARNINGS})
 
-file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*_test.cpp)
+file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*_test.cpp
+     ${CMAKE_SOURCE_DIR}/tests/sim/*_test.cpp)
 add_executable(unit_tests_i386 ${UNIT_TEST_SOURCES})
 set_target_properties(unit_tests_i386 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/unit)
 target_link_libraries(unit_tests_i386 PRIVATE launcher_core_i386 gmock gtest gtest_main Threads::Threads)

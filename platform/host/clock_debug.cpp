@@ -6,6 +6,7 @@ using sim::detail::M;
 namespace sim {
 void SetClock(DWORD milliseconds) { M().clock = milliseconds; }
 void SetClockStep(DWORD milliseconds_per_read) { M().clock_step = milliseconds_per_read; }
+void AdvanceClock(DWORD milliseconds) { M().clock += milliseconds; }
 const std::vector<std::string>& DebugOutput() { return M().debug_output; }
 }  // namespace sim
 

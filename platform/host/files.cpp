@@ -81,8 +81,6 @@ bool IsDirectory(const std::string& windows_path) {
 
 using detail::M;
 
-std::string HostPath(const std::string& windows_path) { return detail::MapPath(windows_path); }
-
 bool WriteFile(const std::string& windows_path, const std::string& content) {
   std::filesystem::path host = detail::MapPath(windows_path);
   std::error_code error;
@@ -150,27 +148,33 @@ DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file
   return count;
 }
 
+// As Windows: the record names the full path even when the test fails, and
+// its error code is the last error. Only existence tests are simulated: no
+// handle stays open.
 HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
   if (Enter("OpenFile", {Text(path), Number(style)})) return HFILE_ERROR;
-  if (record != nullptr) {
-    memset(record, 0, sizeof *record);
-    record->cBytes = sizeof *record;
+  OFSTRUCT unused;
+  if (record == nullptr) record = &unused;
+  memset(record, 0, sizeof *record);
+  record->cBytes = sizeof *record;
+  DWORD error = ERROR_FILE_NOT_FOUND;
+  if (path != nullptr) {
+    const std::string full = sim::detail::FullWindowsPath(path);
+    // The record holds the full path in 128 bytes; longer paths are refused.
+    if (full.size() >= OFS_MAXPATHNAME) {
+      error = ERROR_INVALID_DATA;
+    } else {
+      sim::detail::PutText(record->szPathName, sizeof record->szPathName, full);
+      error = sim::detail::IsDirectory(full) ? ERROR_ACCESS_DENIED
+              : sim::detail::IsFile(full)    ? ERROR_SUCCESS
+                                             : ERROR_FILE_NOT_FOUND;
+    }
   }
-  // The record holds the full path in 128 bytes; longer paths are refused.
-  if (path != nullptr && sim::detail::FullWindowsPath(path).size() >= OFS_MAXPATHNAME) {
-    SetLastError(ERROR_INVALID_DATA);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    record->nErrCode = static_cast<WORD>(error);
     return HFILE_ERROR;
   }
-  if (path == nullptr || !sim::detail::IsFile(path)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    if (record != nullptr) record->nErrCode = ERROR_FILE_NOT_FOUND;
-    return HFILE_ERROR;
-  }
-  if (record != nullptr) {
-    sim::detail::PutText(record->szPathName, sizeof record->szPathName,
-                         sim::detail::FullWindowsPath(path));
-  }
-  // Only existence tests are simulated: no handle stays open.
   return (style & OF_EXIST) ? 1 : HFILE_ERROR;
 }
 

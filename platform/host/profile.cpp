@@ -1,6 +1,7 @@
 // Profile (INI) reads over real files, with Windows' rules: names match
 // without regard to case, blanks around names and values are dropped, a value
 // in matching quotes loses them, and a value is cut to the caller's buffer.
+// The table tests/contract/scenarios.txt holds these rules against Wine.
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -39,14 +40,38 @@ static bool FindValue(const char* file, const char* section, const char* key, st
     size_t equals = trimmed.find('=');
     if (equals == std::string::npos) continue;
     if (!SameName(Trim(trimmed.substr(0, equals)), key)) continue;
-    std::string found = Trim(trimmed.substr(equals + 1));
-    if (found.size() >= 2 && (found[0] == '"' || found[0] == '\'') && found.back() == found[0]) {
-      found = found.substr(1, found.size() - 2);
-    }
-    *value = found;
+    *value = Trim(trimmed.substr(equals + 1));
     return true;
   }
   return false;
+}
+
+// What a buffer of size bytes receives of a value or default: at most
+// size - 1 characters. A text in matching quotes loses its opening quote,
+// and its last character copied once the copy reaches the closing quote's
+// place (a real character when the buffer is one short of the quoted text).
+static std::string CopiedText(const std::string& value, DWORD size) {
+  if (size == 0) return "";
+  const bool quoted = value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+  const std::string body = quoted ? value.substr(1) : value;
+  std::string copied = body.substr(0, size - 1);
+  if (quoted && size >= body.size() && !copied.empty()) copied.pop_back();
+  return copied;
+}
+
+// The default loses its trailing blanks, all but a first character.
+static std::string DefaultText(LPCSTR fallback) {
+  std::string text = fallback == nullptr ? "" : fallback;
+  size_t last = text.find_last_not_of(' ');
+  return text.substr(0, last == std::string::npos ? 1 : last + 1);
+}
+
+// The text a read gives: the value, or the default when the file, section or
+// key is absent.
+static std::string ReadText(LPCSTR section, LPCSTR key, LPCSTR fallback, DWORD size, LPCSTR file) {
+  std::string value;
+  if (!FindValue(file, section, key, &value)) value = DefaultText(fallback);
+  return CopiedText(value, size);
 }
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out,
@@ -56,17 +81,17 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallbac
     sim::detail::PutText(out, size, "");
     return 0;
   }
-  std::string value;
-  if (!FindValue(file, section, key, &value)) value = fallback == nullptr ? "" : fallback;
-  return sim::detail::PutText(out, size, value);
+  return sim::detail::PutText(out, size, ReadText(section, key, fallback, size, file));
 }
 
-// The platform's reading of an integer value: at most 29 characters of it,
-// blanks and controls skipped, an optional sign, a "0x", "0o" or "0b" prefix
-// for another base, then digits up to the first other character, summed
-// modulo 2^32; no digit at all gives 0. A minus sign negates modulo 2^32.
-static UINT ReadProfileNumber(const std::string& value) {
-  const std::string text = value.substr(0, 29);
+// Integer values are read as text into this many bytes first.
+constexpr DWORD kNumberTextSize = 30;
+
+// The platform's reading of an integer value's text: blanks and controls
+// skipped, an optional sign, a "0x", "0o" or "0b" prefix for another base,
+// then digits up to the first other character, summed modulo 2^32; no digit
+// at all gives 0. A minus sign negates modulo 2^32.
+static UINT ReadProfileNumber(const std::string& text) {
   size_t at = 0;
   while (at < text.size() && static_cast<unsigned char>(text[at]) <= ' ') ++at;
   bool negative = false;
@@ -94,7 +119,7 @@ UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCS
   if (Enter("GetPrivateProfileIntA", {Text(section), Text(key), Number(fallback), Text(file)})) {
     return static_cast<UINT>(fallback);
   }
-  std::string value;
-  if (!FindValue(file, section, key, &value) || value.empty()) return static_cast<UINT>(fallback);
-  return ReadProfileNumber(value);
+  const std::string text = ReadText(section, key, "", kNumberTextSize, file);
+  if (text.empty()) return static_cast<UINT>(fallback);
+  return ReadProfileNumber(text);
 }

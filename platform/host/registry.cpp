@@ -51,26 +51,22 @@ bool Resolve(HKEY key, OpenKey* out) {
   return true;
 }
 
-// Levels of a path; one closing backslash names no further level, any other
-// empty level makes the path bad.
+// Levels of a path. A run of backslashes parts two levels as one does and
+// closing ones name no further level; a leading one makes the path bad.
 bool Levels(const char* path, std::vector<std::string>* levels) {
   levels->clear();
-  if (path == nullptr || path[0] == '\0') return true;
-  std::string text = path;
-  if (text.back() == '\\') text.pop_back();
+  if (path == nullptr) return true;
+  if (path[0] == '\\') return false;
   std::string current;
-  for (char c : text) {
-    if (c == '\\') {
-      if (current.empty()) return false;
-      levels->push_back(current);
-      current.clear();
-    } else {
-      current += c;
+  for (const char* c = path;; ++c) {
+    if (*c != '\\' && *c != '\0') {
+      current += *c;
+      continue;
     }
+    if (!current.empty()) levels->push_back(current);
+    current.clear();
+    if (*c == '\0') return true;
   }
-  if (current.empty()) return false;
-  levels->push_back(current);
-  return true;
 }
 
 RegistryKey* Child(RegistryKey* key, const std::string& name) {
@@ -155,12 +151,6 @@ void SetRegistryText(HKEY root, const std::string& path, const std::string& name
   std::vector<BYTE> data(text.begin(), text.end());
   data.push_back(0);
   SetRegistryValue(root, path, name, REG_SZ, data);
-}
-
-void SetRegistryDword(HKEY root, const std::string& path, const std::string& name, DWORD value) {
-  std::vector<BYTE> data(4);
-  memcpy(data.data(), &value, 4);
-  SetRegistryValue(root, path, name, REG_DWORD, data);
 }
 
 void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile) {
@@ -281,6 +271,9 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD ty
     return ERROR_MORE_DATA;
   }
   if (data != nullptr && needed > 0) memcpy(data, value.data.data(), needed);
+  // A text stored without its NUL gets one where the buffer has room for it.
+  const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
+  if (data != nullptr && text && needed > 0 && needed < *size && data[needed - 1] != 0) data[needed] = 0;
   *size = needed;
   return ERROR_SUCCESS;
 }

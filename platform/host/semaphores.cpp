@@ -22,12 +22,6 @@ void HoldSemaphore(const std::string& name, int released_after_probes) {
 
 void HoldOtherObject(const std::string& name) { M().holds[name] = detail::Machine::Hold{false, -1}; }
 
-bool SemaphoreExists(const std::string& name) {
-  auto hold = M().holds.find(name);
-  if (hold != M().holds.end() && hold->second.semaphore) return true;
-  return LauncherHoldsSemaphore(name);
-}
-
 int OpenSemaphoreHandleCount() {
   int count = 0;
   for (const auto& entry : M().semaphore_handles) count += static_cast<int>(M().open_handles.count(entry.first));

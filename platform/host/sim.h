@@ -17,7 +17,6 @@ void Reset();
 
 // Files. Windows paths (any case, either separator) map into a private host
 // folder; relative paths resolve against the simulated working directory.
-std::string HostPath(const std::string& windows_path);
 bool WriteFile(const std::string& windows_path, const std::string& content);
 bool MakeDirectory(const std::string& windows_path);
 bool FileExists(const std::string& windows_path);
@@ -36,6 +35,7 @@ void SetLeadByteRanges(std::vector<std::pair<BYTE, BYTE>> ranges);
 // The millisecond clock; it moves only when told to.
 void SetClock(DWORD milliseconds);
 void SetClockStep(DWORD milliseconds_per_read);
+void AdvanceClock(DWORD milliseconds);
 
 // Message boxes answer with the queued answers in order, then with the
 // default button of their type.
@@ -99,7 +99,6 @@ void SetFreeMemory64(uint64_t available_physical, uint64_t available_page_file);
 // name.
 void HoldSemaphore(const std::string& name, int released_after_probes = -1);
 void HoldOtherObject(const std::string& name);
-bool SemaphoreExists(const std::string& name);
 // Semaphore handles the launcher holds: kept until the process ends, so they
 // are left out of OpenHandleCount.
 int OpenSemaphoreHandleCount();
@@ -115,6 +114,11 @@ struct WindowSetup {
   bool iconic = false;
 };
 HWND AddThreadWindow(const WindowSetup& setup);
+// A window its thread makes now: it comes before the thread's earlier
+// windows, as a new window starts at the top of the Z order. The thread's
+// first one also brings the system's input method window (class "IME"),
+// which comes after all of them.
+HWND CreateThreadWindow(const WindowSetup& setup);
 bool WindowIsIconic(HWND window);
 HWND ForegroundWindow();
 HWND TopWindow();
@@ -146,7 +150,6 @@ void SetScreenSize(int width, int height);
 // at entries 0-9 and 246-255; realising a palette fills the others.
 void SetPaletteDevice(bool on);
 std::vector<PALETTEENTRY> SystemPalette();
-void AdvanceClock(DWORD milliseconds);
 
 // Windows that exist now.
 struct WindowRecord {
@@ -200,6 +203,7 @@ const std::vector<DrawRecord>& Draws();
 void SetResource(int type, int id, const std::vector<BYTE>& bytes);
 const BYTE* ResourceBytes(int type, int id);
 
+// Sounds played, in order.
 struct SoundRecord {
   std::string sound;  // "(null)" for none
   HMODULE module;
@@ -210,13 +214,12 @@ const std::vector<SoundRecord>& Sounds();
 
 // The registry. Roots are HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT; paths
 // have one or more levels joined by backslashes; names ignore case. Keys made
-// here are non-volatile with no class.
+// here have no class and are lasting unless MakeRegistryKey is told otherwise.
 void SetRegistryValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
                       const std::vector<BYTE>& data);
 // A REG_SZ value stored with its terminating NUL.
 void SetRegistryText(HKEY root, const std::string& path, const std::string& name,
                      const std::string& text);
-void SetRegistryDword(HKEY root, const std::string& path, const std::string& name, DWORD value);
 void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile = false);
 bool RegistryKeyExists(HKEY root, const std::string& path);
 struct RegistryKeyInfo {

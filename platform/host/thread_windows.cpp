@@ -1,5 +1,7 @@
 // Top-level windows of other threads, their class names, titles and state,
 // and the activation calls the launcher makes on them.
+#include <algorithm>
+
 #include "platform/host/sim_internal.h"
 
 using sim::detail::Enter;
@@ -24,6 +26,18 @@ namespace sim {
 HWND AddThreadWindow(const WindowSetup& setup) {
   HWND handle = reinterpret_cast<HWND>(kFirstWindow + 4 * M().thread_windows.size());
   M().thread_windows.push_back(detail::Machine::ThreadWindow{handle, setup});
+  return handle;
+}
+
+HWND CreateThreadWindow(const WindowSetup& setup) {
+  const auto& known = M().thread_windows;
+  const bool first = std::none_of(known.begin(), known.end(), [&](const detail::Machine::ThreadWindow& window) {
+    return window.setup.thread_id == setup.thread_id;
+  });
+  // The thread's first window brings the system's input method window, which stays below.
+  if (first) AddThreadWindow({setup.thread_id, "IME", "Default IME"});
+  HWND handle = AddThreadWindow(setup);
+  std::rotate(M().thread_windows.begin(), M().thread_windows.end() - 1, M().thread_windows.end());
   return handle;
 }
 

@@ -52,7 +52,6 @@ typedef HANDLE HBRUSH;
 typedef HANDLE HMENU;
 typedef WORD ATOM;
 typedef uintptr_t UINT_PTR;
-typedef size_t SIZE_T;
 
 #define TRUE 1
 #define FALSE 0
@@ -67,6 +66,7 @@ typedef size_t SIZE_T;
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_BAD_FORMAT 11L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_INSUFFICIENT_BUFFER 122L
@@ -101,7 +101,6 @@ typedef struct _OFSTRUCT {
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
-#define ERROR_INVALID_DATA 13L
 
 // Message boxes
 #define MB_OK 0x00000000L
@@ -122,7 +121,7 @@ typedef struct _OFSTRUCT {
 #define SWP_ASYNCWINDOWPOS 0x4000
 typedef BOOL(CALLBACK* WNDENUMPROC)(HWND window, LPARAM value);
 
-// The 32-bit record: eight 32-bit fields, as Win32 lays it out.
+// Memory figures. The 32-bit record: eight 32-bit fields, as Win32 lays it out.
 typedef struct _MEMORYSTATUS {
   DWORD dwLength;
   DWORD dwMemoryLoad;
@@ -148,7 +147,7 @@ typedef struct _MEMORYSTATUSEX {
   DWORDLONG ullAvailExtendedVirtual;
 } MEMORYSTATUSEX, *LPMEMORYSTATUSEX;
 
-// Processes and waiting
+// Processes, waiting and the message queue
 #define INFINITE 0xFFFFFFFF
 #define WAIT_OBJECT_0 0x00000000L
 #define WAIT_TIMEOUT 258L
@@ -246,7 +245,6 @@ typedef struct tagVS_FIXEDFILEINFO {
 #define USER_TIMER_MINIMUM 0x0000000A
 #define ERROR_CLASS_DOES_NOT_EXIST 1411L
 #define ERROR_CLASS_HAS_WINDOWS 1412L
-#define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 
@@ -357,30 +355,33 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
                            LPPROCESS_INFORMATION process_information);
 BOOL WINAPI CloseHandle(HANDLE handle);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
+HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
+                               LONG maximum_count, LPCSTR name);
+
+// Memory
 HANDLE WINAPI GetProcessHeap(void);
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
+void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
+BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX status);
 
 // Version resources
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle);
 BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD handle, DWORD size, LPVOID data);
 BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUINT length);
-void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
-BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX status);
-HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
-                               LONG maximum_count, LPCSTR name);
 
-// User interface
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+// Waiting and the message queue
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all,
                                        DWORD milliseconds, DWORD wake_mask);
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
-HWND WINAPI GetDesktopWindow(void);
-HDC WINAPI GetDC(HWND window);
-int WINAPI ReleaseDC(HWND window, HDC dc);
+
+// Message boxes
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// Other threads' windows
 BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM value);
 int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
@@ -389,9 +390,13 @@ BOOL WINAPI ShowWindowAsync(HWND window, int command);
 BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags);
 BOOL WINAPI SetForegroundWindow(HWND window);
 
-// Graphics
+// Display
+HWND WINAPI GetDesktopWindow(void);
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);
 int WINAPI GetDeviceCaps(HDC dc, int index);
 
+// Windows, classes, timers and painting
 ATOM WINAPI RegisterClassA(const WNDCLASSA* window_class);
 BOOL WINAPI GetClassInfoA(HINSTANCE instance, LPCSTR class_name, WNDCLASSA* window_class);
 BOOL WINAPI UnregisterClassA(LPCSTR class_name, HINSTANCE instance);
@@ -417,14 +422,11 @@ int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, in
                              int source_y, UINT start_scan, UINT lines, const void* bits,
                              const BITMAPINFO* info, UINT color_use);
 
-// Resources and memory
+// Resources
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
 LPVOID WINAPI LockResource(HGLOBAL data);
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
-HANDLE WINAPI GetProcessHeap(void);
-LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
-BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 
 // Registry
 struct HKEY__;

@@ -84,8 +84,6 @@ void SetScreenSize(int width, int height) {
   M().screen_height = height;
 }
 
-void AdvanceClock(DWORD milliseconds) { M().clock += milliseconds; }
-
 std::vector<WindowRecord> Windows() {
   std::vector<WindowRecord> records;
   for (const auto& [handle, window] : M().windows) {

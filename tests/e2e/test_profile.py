@@ -1,12 +1,12 @@
 """Integer keys under Wine: the platform's profile reader gives the values
-that the host simulation gives for the same table (tests/unit/data/profile_numbers.ini)."""
+that the host simulation gives for the same table (tests/contract/profile_numbers.ini)."""
 
 import subprocess
 import unittest
 
 import harness
 
-TABLE = harness.REPO / "tests" / "unit" / "data" / "profile_numbers.ini"
+TABLE = harness.REPO / "tests" / "contract" / "profile_numbers.ini"
 DEFAULT = "77"
 
 

@@ -1,5 +1,5 @@
 // The simulation reads integer keys as the platform does: the table in
-// data/profile_numbers.ini is also checked against Wine, end to end.
+// tests/contract/profile_numbers.ini is also checked against Wine, end to end.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,7 +11,7 @@
 
 namespace {
 
-const char* const kTable = PRELAUNCH_UNIT_DATA "/profile_numbers.ini";
+const char* const kTable = PRELAUNCH_SOURCE_DIR "/tests/contract/profile_numbers.ini";
 
 // key=value lines of one section, in order, read without the simulation.
 std::vector<std::pair<std::string, std::string>> Section(const std::string& wanted) {
