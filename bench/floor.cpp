@@ -20,7 +20,10 @@ static char* Arguments(char* line) {
   return line;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+// The launcher's link options leave out the C runtime's start-up code, so
+// the floor has its own entry point, as the launcher does.
+extern "C" __attribute__((used, externally_visible)) void WinMainCRTStartup() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
   // Without its bitmap the floor shows nothing, as the launcher does.
   HBITMAP bitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(kSplashBitmap));
   BITMAP size;
@@ -35,13 +38,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
       UpdateWindow(splash);
     }
   }
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
+  STARTUPINFOA startup;
+  GetStartupInfoA(&startup);
   PROCESS_INFORMATION process;
   if (!CreateProcessA(nullptr, Arguments(GetCommandLineA()), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
-    return 1;
+    ExitProcess(1);
   }
   WaitForSingleObject(process.hProcess, INFINITE);
-  return 0;
+  ExitProcess(0);
 }
