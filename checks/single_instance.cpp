@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
+#include "checks/thread_slot.h"
 #include "config/ini.h"
-#include "launch/thread_slot.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
 
 constexpr DWORD kApplicationNameCapacity = 512;
 constexpr DWORD kWindowTextCapacity = 260;  // class names, titles and their keys

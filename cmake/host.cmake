@@ -27,6 +27,11 @@ add_launcher_core(launcher_core_sanitized -fsanitize=address,undefined -fno-omit
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/unit ${CMAKE_BINARY_DIR}/unit)
 
+# The product's folders are layers: no include goes up a layer or round a cycle.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME layers.includes
+         COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/check_layers.py ${CMAKE_SOURCE_DIR})
+
 # The unit tests once more for i386, run under qemu's user-mode emulation
 # where the kernel runs no 32-bit code itself.
 include(CheckCXXSourceCompiles)

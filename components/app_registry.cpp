@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
 #include "components/refused_writes.h"
 #include "config/ini.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
 
 constexpr const char* kApplicationSection = "Application";
 constexpr const char* kSoftware = "Software";

@@ -1,10 +1,10 @@
 #include "components/core_components.h"
 
+#include "base/bounded_text.h"
+#include "base/trace.h"
 #include "components/file_version.h"
 #include "config/ini.h"
 #include "config/paths.h"
-#include "launcher/bounded_text.h"
-#include "launcher/trace.h"
 #include "platform/win32.h"
 
 constexpr const char* kCoreSection = "CoreComponent";

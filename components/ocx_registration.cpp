@@ -2,14 +2,14 @@
 
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
 #include "components/app_registry.h"
 #include "components/file_version.h"
 #include "components/refused_writes.h"
 #include "config/ini.h"
 #include "config/paths.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
 #include "platform/win32.h"
 
 constexpr const char* kSystemSection = "SystemOcx";

@@ -1,11 +1,11 @@
 #include "components/ocx_unregistration.h"
 
+#include "base/bounded_text.h"
+#include "base/trace.h"
 #include "components/app_registry.h"
 #include "components/file_version.h"
 #include "components/ocx_registration.h"
 #include "config/paths.h"
-#include "launcher/bounded_text.h"
-#include "launcher/trace.h"
 #include "platform/win32.h"
 
 constexpr DWORD kNameCapacity = 260;

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
 #include "config/paths.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
 
 static char g_home_directory[kPathCapacity];
 static char g_ini_file[kPathCapacity];

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "launcher/bounded_text.h"
+#include "base/bounded_text.h"
 #include "platform/win32.h"
 
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }

@@ -1,12 +1,12 @@
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
+#include "checks/thread_slot.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch/launch.h"
-#include "launch/thread_slot.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
 
 // 0xFF as the launcher has always asked; newer headers' QS_ALLINPUT adds raw input.
 constexpr DWORD kWakeOnAnyInput = 0xFF;

@@ -1,5 +1,8 @@
 // The launcher's entry: one fixed sequence of steps, ending with status 1 at
 // the first step that refuses, or 0 once the application has run.
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
 #include "checks/display_memory.h"
 #include "checks/single_instance.h"
 #include "components/app_registry.h"
@@ -10,11 +13,8 @@
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch/launch.h"
-#include "launcher/bounded_text.h"
 #include "launcher/command_line.h"
-#include "launcher/message.h"
 #include "launcher/switches.h"
-#include "launcher/trace.h"
 #include "platform/win32.h"
 #include "splash/splash.h"
 
@@ -79,6 +79,8 @@ static int AdministratorRightsNeeded() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show) {
   (void)previous;
   (void)show;
+  // A topmost splash would cover the box; also a splash whose delay still runs.
+  SetBeforeMessageHook(SplashOffForMessage);
   Switches switches = ReadSwitches(arguments);
   TraceStart(switches.debug);
   if (!HasEnoughColors()) return TooFewColors();

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "launcher/bounded_text.h"
+#include "base/bounded_text.h"
 
 static int HasDrive(const char* path) { return path[0] != '\0' && path[1] == ':'; }
 

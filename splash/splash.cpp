@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/trace.h"
 #include "config/ini.h"
 #include "config/paths.h"
-#include "launcher/trace.h"
 
 constexpr WORD kPaletteVersion = 0x300;
 constexpr UINT_PTR kSplashTimerId = 1;

@@ -19,8 +19,9 @@ constexpr UINT kSplashStaysUp = 0xFFFF;
 
 HWND SplashOn(HINSTANCE instance);
 void SplashOff(DWORD delay);
-// SplashOff(0) for a message box: it also ends a delayed take-down still
-// pending, which SplashOff leaves to its timer.
+// SplashOff(0) for a message box, which WinMain has ShowMessage call before
+// every box: it also ends a delayed take-down still pending, which SplashOff
+// leaves to its timer.
 void SplashOffForMessage();
 LRESULT CALLBACK SplashWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "launch/thread_slot.h"
+#include "checks/thread_slot.h"
 #include "launch_fixture.h"
 #include "version_data.h"
 

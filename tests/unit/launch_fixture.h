@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "base/message.h"
 #include "checks/single_instance.h"
+#include "checks/thread_slot.h"
 #include "components/app_registry.h"
 #include "components/refused_writes.h"
-#include "launch/thread_slot.h"
 #include "platform/host/sim.h"
 #include "splash/splash.h"
 
@@ -50,6 +51,8 @@ class LaunchTest : public ::testing::Test {
     ResetSplashForTests();
     ResetApplicationKeysForTests();
     ResetRefusedWritesForTests();
+    // As WinMain does first, for the tests that call the launcher's steps themselves.
+    SetBeforeMessageHook(SplashOffForMessage);
   }
 
   // The launcher's process ends; the machine stays as it left it.

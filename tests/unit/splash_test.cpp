@@ -7,11 +7,11 @@
 #include <iterator>
 #include <string>
 
+#include "base/message.h"
+#include "base/trace.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch_fixture.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
 
 namespace {
 

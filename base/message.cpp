@@ -1,11 +1,13 @@
-#include "launcher/message.h"
+#include "base/message.h"
 
-#include "launcher/bounded_text.h"
-#include "splash/splash.h"
+#include "base/bounded_text.h"
+
+static void (*g_before_message)() = nullptr;
+
+void SetBeforeMessageHook(void (*before)()) { g_before_message = before; }
 
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
-  // A topmost splash would cover the box.
-  SplashOffForMessage();
+  if (g_before_message != nullptr) g_before_message();
   return MessageBoxA(owner, text, caption, type);
 }
 

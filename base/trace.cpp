@@ -1,6 +1,6 @@
-#include "launcher/trace.h"
+#include "base/trace.h"
 
-#include "launcher/bounded_text.h"
+#include "base/bounded_text.h"
 #include "platform/win32.h"
 
 static int g_trace_on = 0;

@@ -1,4 +1,4 @@
-#include "launch/thread_slot.h"
+#include "checks/thread_slot.h"
 
 // A shared section maps one copy into every process of the same exe.
 #if defined(_WIN32) && defined(__GNUC__)
