@@ -1,4 +1,5 @@
 #include "config/ini.h"
+#include "config/keys.h"
 
 #include <cstring>
 
@@ -88,4 +89,15 @@ int ListKeyName(char* out, size_t capacity, const char* stem, unsigned ordinal, 
   for (int i = 0; i < count; ++i) number[i] = digits[count - 1 - i];
   number[count] = '\0';
   return FormatText(out, capacity, "%s%s%s", stem, number, suffix);
+}
+
+DWORD ReadApplicationName(char* out, DWORD capacity) {
+  return GetIniString(kApplicationSection, kApplicationNameKey, out, capacity, 1);
+}
+
+int GetControlFolder(char* out, size_t capacity) {
+  char value[kControlFolderCapacity] = "";
+  DWORD read_capacity = capacity < sizeof value ? static_cast<DWORD>(capacity) : static_cast<DWORD>(sizeof value);
+  GetIniString(kSystemOcxSection, kOcxPathKey, value, read_capacity, 0);
+  return ResolveAppend(out, capacity, GetHomeDirectory(), value);
 }

@@ -11,6 +11,7 @@
 #include "components/ocx_unregistration.h"
 #include "components/refused_writes.h"
 #include "config/ini.h"
+#include "config/keys.h"
 #include "config/paths.h"
 #include "launch/launch.h"
 #include "launcher/command_line.h"
@@ -18,7 +19,6 @@
 #include "platform/win32.h"
 #include "splash/splash.h"
 
-constexpr DWORD kProgramNameCapacity = 261;
 constexpr int kStop = 1;
 constexpr int kRan = 0;
 // Names in the administrator message are cut so that its remedy always shows.
@@ -94,7 +94,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   if (!HasEnoughMemory() && !GoOnWithLittleMemory()) return kStop;
 
   char program_name[kProgramNameCapacity];
-  if (GetIniString("Application", "ProgramName", program_name, sizeof program_name, 1) == 0) {
+  if (GetIniString(kApplicationSection, kProgramNameKey, program_name, sizeof program_name, 1) == 0) {
     return kStop;
   }
   char application_directory[kPathCapacity];
@@ -113,16 +113,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     return kStop;
   }
 
-  UINT splash_off_time = GetIniInt("Application", "SplashOffTime", kSplashStaysUp);
+  UINT splash_off_time = GetIniInt(kApplicationSection, kSplashOffTimeKey, kSplashStaysUp);
   if (splash_off_time != kSplashStaysUp) SplashOff(splash_off_time);
 
   if (BuildCommandLine(g_command_line, sizeof g_command_line, application_directory, program_name,
                        splash)) {
     WinExecAndWait(g_command_line, application_directory, core ? kNormalMode : kSlowLoadMode);
   } else {
-    char message[kMessageCapacity];
-    FormatText(message, sizeof message, "Failed to Create Process %s\n", g_command_line);
-    ShowMessage(nullptr, message, "WinExecAndWait", kMessageOk);
+    ShowFailedToCreateProcess(g_command_line);
   }
 
   UnRegisterOCXs();

@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "base/bounded_text.h"
-
-static int HasDrive(const char* path) { return path[0] != '\0' && path[1] == ':'; }
+#include "config/paths.h"
 
 int BuildCommandLine(char* out, size_t capacity, const char* application_directory,
                      const char* program_name, HWND splash) {

@@ -5,6 +5,7 @@
 
 #include "base/trace.h"
 #include "config/ini.h"
+#include "config/keys.h"
 #include "config/paths.h"
 
 constexpr WORD kPaletteVersion = 0x300;
@@ -190,7 +191,7 @@ static int ShowSplashWindow(HINSTANCE instance) {
 
 static void PlaySplashSound() {
   char value[kPathCapacity];
-  if (GetIniString("Application", "SplashWaveFile", value, sizeof value, 1) == 0) return;
+  if (GetIniString(kApplicationSection, kSplashWaveFileKey, value, sizeof value, 1) == 0) return;
   char path[kPathCapacity];
   if (!ResolveSoundPath(path, sizeof path, GetHomeDirectory(), value)) return;
   PlaySoundA(path, nullptr, kSoundFlags);
