@@ -16,3 +16,8 @@ void ShowCouldNotSetDirectory(const char* folder) {
   FormatText(message, sizeof message, "Could not set cwd to %s", folder);
   ShowMessage(nullptr, message, "GetPrivateProfileString", kMessageInformation);
 }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetMessageHookForTests() { g_before_message = nullptr; }
+#endif

@@ -27,3 +27,11 @@ void TraceStop() {
 }
 
 int IsTraceOn() { return g_trace_on; }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetTraceForTests() {
+  g_trace_on = 0;
+  g_trace_start = 0;
+}
+#endif

@@ -28,8 +28,6 @@ constexpr LONG kMarkerMaximumCount = 1;
 // Held until the process ends; the system closes it then.
 static HANDLE g_instance_marker = nullptr;
 
-void ResetSingleInstanceForTests() { g_instance_marker = nullptr; }
-
 static int Shorter(int length, int room) { return length < room ? length : room; }
 
 // The class name is what identifies the window, so the title gives way first.
@@ -93,3 +91,8 @@ int IsAlreadyRunning() {
     if (AskToTryAnyway(application_name) != IDRETRY) return 1;
   }
 }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetSingleInstanceForTests() { g_instance_marker = nullptr; }
+#endif

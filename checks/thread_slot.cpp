@@ -16,4 +16,7 @@ void StoreSharedThreadId(DWORD thread_id) { g_shared_thread_id = thread_id; }
 
 DWORD LoadSharedThreadId() { return g_shared_thread_id; }
 
+// The shared section's start value, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
 void ResetThreadSlotForTests() { g_shared_thread_id = 0; }
+#endif

@@ -8,5 +8,3 @@
 
 void StoreSharedThreadId(DWORD thread_id);
 DWORD LoadSharedThreadId();
-
-void ResetThreadSlotForTests();

@@ -17,6 +17,9 @@ function(add_launcher_core name)
   add_library(${name} STATIC ${LAUNCHER_SOURCES} ${SIMULATION_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${STRICT_WARNINGS})
+  # Compiles the resets of process-wide state that the tests call
+  # (tests/unit/process_state.h); the Windows exe is built without them.
+  target_compile_definitions(${name} PRIVATE PRELAUNCH_TESTING)
   target_compile_options(${name} PUBLIC ${ARGN})
   target_link_options(${name} PUBLIC ${ARGN})
 endfunction()

@@ -28,8 +28,6 @@ static void ForgetNames() {
   g_version[0] = '\0';
 }
 
-void ResetApplicationKeysForTests() { ForgetNames(); }
-
 const char* GetApplicationName() { return g_application; }
 
 // An empty name would make a path with an empty level.
@@ -194,3 +192,8 @@ int ReadOCXKey(const char* type_library, char* out, DWORD capacity) {
 int RestoreOCXKey(const char* type_library, const char* file_path) {
   return WriteRecord(type_library, file_path) == ERROR_SUCCESS ? 1 : 0;
 }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetApplicationKeysForTests() { ForgetNames(); }
+#endif

@@ -28,5 +28,3 @@ int ApplicationKeyPath(char* out, size_t capacity);
 // ApplicationName as CreateApplicationKeys read it; empty before, or when
 // a name was missing or the names were too long.
 const char* GetApplicationName();
-
-void ResetApplicationKeysForTests();

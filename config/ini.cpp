@@ -101,3 +101,12 @@ int GetControlFolder(char* out, size_t capacity) {
   GetIniString(kSystemOcxSection, kOcxPathKey, value, read_capacity, 0);
   return ResolveAppend(out, capacity, GetHomeDirectory(), value);
 }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetIniForTests() {
+  g_home_directory[0] = '\0';
+  g_ini_file[0] = '\0';
+  g_launcher_file_name[0] = '\0';
+}
+#endif

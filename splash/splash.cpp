@@ -33,17 +33,6 @@ static const BYTE* g_rows = nullptr;  // in the resource; never copied
 static LONG g_width = 0;
 static LONG g_height = 0;
 
-void ResetSplashForTests() {
-  g_showing = 0;
-  g_instance = nullptr;
-  g_window = nullptr;
-  g_palette = nullptr;
-  g_header = nullptr;
-  g_rows = nullptr;
-  g_width = 0;
-  g_height = 0;
-}
-
 DWORD SplashRowBytes(LONG width) {
   return static_cast<DWORD>((static_cast<uint64_t>(width) + 3) / 4 * 4);
 }
@@ -296,3 +285,17 @@ LRESULT CALLBACK SplashWndProc(HWND window, UINT message, WPARAM wparam, LPARAM 
       return DefWindowProcA(window, message, wparam, lparam);
   }
 }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetSplashForTests() {
+  g_showing = 0;
+  g_instance = nullptr;
+  g_window = nullptr;
+  g_palette = nullptr;
+  g_header = nullptr;
+  g_rows = nullptr;
+  g_width = 0;
+  g_height = 0;
+}
+#endif

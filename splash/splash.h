@@ -59,5 +59,3 @@ POINT CentreOnScreen(int screen_width, int screen_height, LONG width, LONG heigh
 // SplashWaveFile resolved against the home directory; 0 when the path does
 // not fit capacity (then no sound is played).
 int ResolveSoundPath(char* out, size_t capacity, const char* home_directory, const char* value);
-
-void ResetSplashForTests();

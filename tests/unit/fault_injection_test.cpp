@@ -25,7 +25,7 @@ struct LaunchCase {
 class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterface<LaunchCase> {
  protected:
   void Prepare() {
-    SetUp();
+    StartFreshMachine();
     WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nWinClass=GameWindow\nWinText=Game\n"
                          "MegRequired=64\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\nSplashOffTime=") +
              GetParam().splash_off_time + "\n[SystemOcx]\nOcxPath=OCX\n"

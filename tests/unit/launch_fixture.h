@@ -14,6 +14,7 @@
 #include "components/app_registry.h"
 #include "components/refused_writes.h"
 #include "platform/host/sim.h"
+#include "process_state.h"
 #include "splash/splash.h"
 
 constexpr int kBitmapResource = 2;  // RT_BITMAP
@@ -42,15 +43,21 @@ inline std::vector<BYTE> MakeSplashBitmap(LONG width, LONG height) {
 
 class LaunchTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { StartFreshMachine(); }
+
+  // A machine on which no launcher has run yet, with the launcher's file and a
+  // launcher process just started.
+  void StartFreshMachine() {
     sim::Reset();
-    ResetSingleInstanceForTests();
-    ResetThreadSlotForTests();
+    ResetSharedSectionForTests();
     sim::SetModuleFileName("D:\\SETUP.EXE");
     sim::WriteFile("D:\\SETUP.EXE", "MZ");
-    ResetSplashForTests();
-    ResetApplicationKeysForTests();
-    ResetRefusedWritesForTests();
+    StartFreshProcess();
+  }
+
+  // A newly started launcher process on the machine as it is.
+  void StartFreshProcess() {
+    ResetProcessStateForTests();
     // As WinMain does first, for the tests that call the launcher's steps themselves.
     SetBeforeMessageHook(SplashOffForMessage);
   }
@@ -58,10 +65,7 @@ class LaunchTest : public ::testing::Test {
   // The launcher's process ends; the machine stays as it left it.
   void EndProcess() {
     sim::EndLauncherProcess();
-    ResetSingleInstanceForTests();
-    ResetApplicationKeysForTests();
-    ResetRefusedWritesForTests();
-    ResetSplashForTests();
+    StartFreshProcess();
   }
 
   static HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(0x400000); }
