@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "config/ini.h"
+#include "config/keys.h"
 #include "platform/win32.h"
 
 constexpr unsigned kLeastBitsPerPixel = 8;  // 256 colours
@@ -43,7 +44,7 @@ static int TrueFreeMemory(uint64_t* available) {
 // In 64 bits: the two free figures can sum past 4 GiB, and 4096 megabytes or
 // more do not fit 32 bits once shifted.
 int HasEnoughMemory() {
-  UINT megabytes = GetIniInt("Application", "MegRequired", 0);
+  UINT megabytes = GetIniInt(kApplicationSection, kMegRequiredKey, 0);
   if (megabytes == 0) return 1;
   uint64_t required = static_cast<uint64_t>(megabytes) << kMegabyteShift;
   uint64_t available = 0;

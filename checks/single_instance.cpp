@@ -3,14 +3,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
+#include "checks/thread_slot.h"
 #include "config/ini.h"
-#include "launch/thread_slot.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
+#include "config/keys.h"
 
-constexpr DWORD kApplicationNameCapacity = 512;
-constexpr DWORD kWindowTextCapacity = 260;  // class names, titles and their keys
 constexpr size_t kPromptCapacity = 260;
 constexpr size_t kMatchLineCapacity = 260;
 
@@ -28,8 +27,6 @@ constexpr LONG kMarkerMaximumCount = 1;
 
 // Held until the process ends; the system closes it then.
 static HANDLE g_instance_marker = nullptr;
-
-void ResetSingleInstanceForTests() { g_instance_marker = nullptr; }
 
 static int Shorter(int length, int room) { return length < room ? length : room; }
 
@@ -49,10 +46,10 @@ BOOL CALLBACK ActivateAppWindowProc(HWND window, LPARAM value) {
   char class_name[kWindowTextCapacity];
   if (GetClassNameA(window, class_name, sizeof class_name) == 0) return TRUE;
   char win_class[kWindowTextCapacity];
-  if (GetIniString("Application", "WinClass", win_class, sizeof win_class, 0) == 0) return TRUE;
+  if (GetIniString(kApplicationSection, kWinClassKey, win_class, sizeof win_class, 0) == 0) return TRUE;
   if (!EqualsNoCase(class_name, win_class)) return TRUE;
   char win_text[kWindowTextCapacity];
-  if (GetIniString("Application", "WinText", win_text, sizeof win_text, 1) == 0) return TRUE;
+  if (GetIniString(kApplicationSection, kWinTextKey, win_text, sizeof win_text, 1) == 0) return TRUE;
   char title[kWindowTextCapacity];
   if (GetWindowTextA(window, title, sizeof title) == 0) title[0] = '\0';
   if (title[0] != '\0' && strstr(title, win_text) == nullptr) return TRUE;
@@ -78,10 +75,8 @@ static int AskToTryAnyway(const char* application_name) {
 }
 
 int IsAlreadyRunning() {
-  char application_name[kApplicationNameCapacity];
-  if (GetIniString("Application", "ApplicationName", application_name, sizeof application_name, 1) == 0) {
-    return 1;
-  }
+  char application_name[kMarkerNameCapacity];
+  if (ReadApplicationName(application_name, sizeof application_name) == 0) return 1;
   for (;;) {
     g_instance_marker =
         CreateSemaphoreA(nullptr, kMarkerInitialCount, kMarkerMaximumCount, application_name);
@@ -96,3 +91,8 @@ int IsAlreadyRunning() {
     if (AskToTryAnyway(application_name) != IDRETRY) return 1;
   }
 }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetSingleInstanceForTests() { g_instance_marker = nullptr; }
+#endif

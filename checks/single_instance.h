@@ -11,5 +11,3 @@ int IsAlreadyRunning();
 // The thread-window callback; value is the address of the found flag (a DWORD).
 // Returns FALSE after activating the first matching window.
 BOOL CALLBACK ActivateAppWindowProc(HWND window, LPARAM value);
-
-void ResetSingleInstanceForTests();

@@ -17,6 +17,9 @@ function(add_launcher_core name)
   add_library(${name} STATIC ${LAUNCHER_SOURCES} ${SIMULATION_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${STRICT_WARNINGS})
+  # Compiles the resets of process-wide state that the tests call
+  # (tests/unit/process_state.h); the Windows exe is built without them.
+  target_compile_definitions(${name} PRIVATE PRELAUNCH_TESTING)
   target_compile_options(${name} PUBLIC ${ARGN})
   target_link_options(${name} PUBLIC ${ARGN})
 endfunction()
@@ -26,6 +29,11 @@ add_launcher_core(launcher_core_sanitized -fsanitize=address,undefined -fno-omit
                   -fno-sanitize-recover=all)
 
 add_subdirectory(${CMAKE_SOURCE_DIR}/tests/unit ${CMAKE_BINARY_DIR}/unit)
+
+# The product's folders are layers: no include goes up a layer or round a cycle.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_test(NAME layers.includes
+         COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/check_layers.py ${CMAKE_SOURCE_DIR})
 
 # The unit tests once more for i386, run under qemu's user-mode emulation
 # where the kernel runs no 32-bit code itself.

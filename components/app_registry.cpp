@@ -2,15 +2,14 @@
 
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
 #include "components/refused_writes.h"
+#include "components/registry.h"
 #include "config/ini.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
+#include "config/keys.h"
 
-constexpr const char* kApplicationSection = "Application";
-constexpr const char* kSoftware = "Software";
-constexpr const char* kKeyClass = "szkey";
 constexpr DWORD kCompanyCreated = 4;
 constexpr DWORD kApplicationCreated = 2;
 constexpr DWORD kVersionCreated = 1;
@@ -29,8 +28,6 @@ static void ForgetNames() {
   g_version[0] = '\0';
 }
 
-void ResetApplicationKeysForTests() { ForgetNames(); }
-
 const char* GetApplicationName() { return g_application; }
 
 // An empty name would make a path with an empty level.
@@ -44,23 +41,17 @@ int ApplicationKeyPath(char* out, size_t capacity) {
 // Names too long for one key path are refused as a whole: nothing is made,
 // and the later steps find no names, as after a missing one.
 static int NamesFitKeyPath() {
-  size_t length = strlen(kSoftware) + strlen(g_company) + strlen(g_application) + strlen(g_version) + 4;
+  size_t length = strlen(kSoftwareKey) + strlen(g_company) + strlen(g_application) + strlen(g_version) + 4;
   if (length <= kKeyPathLimit) return 1;
   char message[kMessageCapacity];
   FormatText(message, sizeof message,
              "CompanyName, ApplicationName and ApplicationVersion together may hold at most %u characters:\n"
              "%s\\%s\\%s\\%s\\",
-             static_cast<unsigned>(kKeyPathLimit - strlen(kSoftware) - 4), kSoftware, g_company, g_application,
+             static_cast<unsigned>(kKeyPathLimit - strlen(kSoftwareKey) - 4), kSoftwareKey, g_company, g_application,
              g_version);
   ShowMessage(nullptr, message, "CreateApplicationKeys", kMessageInformation);
   ForgetNames();
   return 0;
-}
-
-static LONG CreateLevel(HKEY parent, const char* name, HKEY* key, DWORD* disposition) {
-  *disposition = 0;
-  return RegCreateKeyExA(parent, name, 0, const_cast<LPSTR>(kKeyClass), REG_OPTION_NON_VOLATILE,
-                         KEY_ALL_ACCESS, nullptr, key, disposition);
 }
 
 static void TraceCompanyKey(LONG status) {
@@ -98,14 +89,14 @@ static int RecordCreatedLevels(HKEY version_key, DWORD created) {
 
 int CreateApplicationKeys() {
   TraceEvent("CreateApplicationKeys");
-  if (GetIniString(kApplicationSection, "CompanyName", g_company, sizeof g_company, 1) == 0 ||
-      GetIniString(kApplicationSection, "ApplicationName", g_application, sizeof g_application, 1) == 0 ||
-      GetIniString(kApplicationSection, "ApplicationVersion", g_version, sizeof g_version, 1) == 0) {
+  if (GetIniString(kApplicationSection, kCompanyNameKey, g_company, sizeof g_company, 1) == 0 ||
+      ReadApplicationName(g_application, sizeof g_application) == 0 ||
+      GetIniString(kApplicationSection, kApplicationVersionKey, g_version, sizeof g_version, 1) == 0) {
     return 0;
   }
   if (!NamesFitKeyPath()) return 0;
   HKEY software = nullptr;
-  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
+  if (OpenSoftware(&software) != ERROR_SUCCESS) return 0;
 
   if (ChainExists(software)) {
     TraceCompanyKey(ERROR_SUCCESS);
@@ -116,11 +107,10 @@ int CreateApplicationKeys() {
   HKEY company = nullptr, application = nullptr, version = nullptr;
   DWORD company_made = 0, application_made = 0, version_made = 0;
   int result = 0;
-  LONG status = CreateLevel(software, g_company, &company, &company_made);
+  LONG status = CreateLastingKey(software, g_company, &company, &company_made);
   TraceCompanyKey(status);
-  // Every level lasting: a lasting key cannot be made below one that goes at restart.
-  if (status == ERROR_SUCCESS) status = CreateLevel(company, g_application, &application, &application_made);
-  if (status == ERROR_SUCCESS) status = CreateLevel(application, g_version, &version, &version_made);
+  if (status == ERROR_SUCCESS) status = CreateLastingKey(company, g_application, &application, &application_made);
+  if (status == ERROR_SUCCESS) status = CreateLastingKey(application, g_version, &version, &version_made);
   // The launch needs the chain; KeysCreated only tells who made it.
   if (IsAccessDenied(status)) NoteRefusedWrite();
   if (status == ERROR_SUCCESS) {
@@ -140,22 +130,19 @@ int IsAutoRunDisabled() {
   TraceEvent("IsAutoRunDisabled");
   char path[kApplicationKeyPathCapacity];
   if (!ApplicationKeyPath(path, sizeof path) || !AppendText(path, sizeof path, "\\")) return 0;
-  HKEY software = nullptr;
-  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
+  SoftwareKey opened;
   int result = 0;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(software, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+  if (OpenSoftwareKey(path, KEY_READ, &opened) == ERROR_SUCCESS) {
     // A shorter value fills only the low bytes; the rest stay zero.
     DWORD flag = 0;
     DWORD size = kFlagSize;
     DWORD type = 0;
-    if (RegQueryValueExA(key, "AutoRunDisabled", nullptr, &type, reinterpret_cast<BYTE*>(&flag), &size) ==
+    if (RegQueryValueExA(opened.key, "AutoRunDisabled", nullptr, &type, reinterpret_cast<BYTE*>(&flag), &size) ==
         ERROR_SUCCESS) {
       result = flag == 1 ? 1 : 0;
     }
-    RegCloseKey(key);
   }
-  RegCloseKey(software);
+  CloseSoftwareKey(opened);
   return result;
 }
 
@@ -169,18 +156,13 @@ static int RecordKeyPath(char* out, size_t capacity, const char* type_library) {
 static LONG WriteRecord(const char* type_library, const char* file_path) {
   char path[kRecordKeyPathCapacity];
   if (!RecordKeyPath(path, sizeof path, type_library)) return ERROR_INVALID_DATA;
-  HKEY software = nullptr;
-  LONG status = RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software);
-  if (status != ERROR_SUCCESS) return status;
-  HKEY record = nullptr;
-  DWORD disposition = 0;
-  status = CreateLevel(software, path, &record, &disposition);
+  SoftwareKey record;
+  LONG status = MakeSoftwareKey(path, &record);
   if (status == ERROR_SUCCESS) {
     DWORD size = static_cast<DWORD>(strlen(file_path) + 1);
-    status = RegSetValueExA(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file_path), size);
-    RegCloseKey(record);
+    status = RegSetValueExA(record.key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file_path), size);
   }
-  RegCloseKey(software);
+  CloseSoftwareKey(record);
   return status;
 }
 
@@ -195,16 +177,14 @@ int ReadOCXKey(const char* type_library, char* out, DWORD capacity) {
   out[0] = '\0';
   char path[kRecordKeyPathCapacity];
   if (!RecordKeyPath(path, sizeof path, type_library)) return 0;
-  HKEY software = nullptr;
-  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSoftware, &software) != ERROR_SUCCESS) return 0;
-  HKEY record = nullptr;
-  LONG status = RegOpenKeyExA(software, path, 0, KEY_READ, &record);
+  SoftwareKey record;
+  LONG status = OpenSoftwareKey(path, KEY_READ, &record);
+  if (record.software == nullptr) return 0;
   if (status == ERROR_SUCCESS) {
     DWORD size = 0;
-    status = QueryDefaultText(record, out, capacity, &size, nullptr);
-    RegCloseKey(record);
+    status = QueryDefaultText(record.key, out, capacity, &size, nullptr);
   }
-  RegCloseKey(software);
+  CloseSoftwareKey(record);
   // No key or no value: a record without a path.
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? 1 : 0;
 }
@@ -213,23 +193,7 @@ int RestoreOCXKey(const char* type_library, const char* file_path) {
   return WriteRecord(type_library, file_path) == ERROR_SUCCESS ? 1 : 0;
 }
 
-LONG QueryDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size, DWORD* type) {
-  *size = capacity;
-  LONG status = RegQueryValueExA(key, nullptr, nullptr, type, reinterpret_cast<BYTE*>(out), size);
-  if (status != ERROR_SUCCESS) {
-    out[0] = '\0';
-    return status;
-  }
-  // A value stored without its NUL is used only when there is room for one.
-  if (*size < capacity) {
-    out[*size] = '\0';
-    return ERROR_SUCCESS;
-  }
-  if (out[capacity - 1] == '\0') return ERROR_SUCCESS;
-  out[0] = '\0';
-  return ERROR_MORE_DATA;
-}
-
-int ReadDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size) {
-  return QueryDefaultText(key, out, capacity, size, nullptr) == ERROR_SUCCESS ? 1 : 0;
-}
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetApplicationKeysForTests() { ForgetNames(); }
+#endif

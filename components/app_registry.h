@@ -5,10 +5,8 @@
 
 #include "platform/win32.h"
 
-constexpr unsigned kApplicationNameCapacity = 260;
 constexpr unsigned kApplicationKeyPathCapacity = 260;  // three names, closing separator
 constexpr unsigned kRecordKeyPathCapacity = 360;       // three names and a type library
-constexpr unsigned kRegistryTextCapacity = 260;
 
 // Reads the three names and makes the key chain. 1 when the chain exists and
 // any KeysCreated write succeeded.
@@ -27,15 +25,6 @@ int RestoreOCXKey(const char* type_library, const char* file_path);
 // separator; 0 when a name is empty (not read) or the path does not fit.
 int ApplicationKeyPath(char* out, size_t capacity);
 
-// Reads a key's default value as text into out (capacity bytes), always
-// terminated; size receives the value's byte count, type (when not null) its
-// type. The read's status; ERROR_MORE_DATA when the text does not fit.
-LONG QueryDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size, DWORD* type);
-// 1 when QueryDefaultText succeeds.
-int ReadDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size);
-
 // ApplicationName as CreateApplicationKeys read it; empty before, or when
 // a name was missing or the names were too long.
 const char* GetApplicationName();
-
-void ResetApplicationKeysForTests();

@@ -1,14 +1,12 @@
 #include "components/core_components.h"
 
+#include "base/bounded_text.h"
+#include "base/trace.h"
 #include "components/file_version.h"
 #include "config/ini.h"
+#include "config/keys.h"
 #include "config/paths.h"
-#include "launcher/bounded_text.h"
-#include "launcher/trace.h"
 #include "platform/win32.h"
-
-constexpr const char* kCoreSection = "CoreComponent";
-constexpr DWORD kCoreValueCapacity = 260;
 
 // The entry's file in the system directory; 0 when the directory is unknown
 // or the joined path would not fit.
@@ -24,14 +22,14 @@ int CheckCoreComponents() {
   for (unsigned ordinal = 1;; ++ordinal) {
     char key[kListKeyCapacity];
     // Past the last ordinal a key name can carry, the list has ended.
-    if (!ListKeyName(key, sizeof key, "Core", ordinal, "")) return 1;
+    if (!ListKeyName(key, sizeof key, kCoreStem, ordinal, "")) return 1;
     char file_name[kCoreValueCapacity];
     if (GetIniString(kCoreSection, key, file_name, sizeof file_name, 0) == 0) return 1;
 
     char path[kPathCapacity];
     if (!CorePath(file_name, path, sizeof path)) return 0;
     char version[kCoreValueCapacity] = "";
-    if (ListKeyName(key, sizeof key, "Core", ordinal, "Version")) {
+    if (ListKeyName(key, sizeof key, kCoreStem, ordinal, kVersionSuffix)) {
       GetIniString(kCoreSection, key, version, sizeof version, 0);
     }
     if (!CompareFileVersion(path, version)) return 0;

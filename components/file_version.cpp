@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "launcher/bounded_text.h"
-#include "launcher/trace.h"
+#include "base/bounded_text.h"
+#include "base/trace.h"
 #include "platform/win32.h"
 
 constexpr int kVersionNumbers = 4;

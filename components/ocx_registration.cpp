@@ -2,21 +2,20 @@
 
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
 #include "components/app_registry.h"
 #include "components/file_version.h"
 #include "components/refused_writes.h"
+#include "components/registry.h"
 #include "config/ini.h"
+#include "config/keys.h"
 #include "config/paths.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
 #include "platform/win32.h"
 
-constexpr const char* kSystemSection = "SystemOcx";
-constexpr const char* kApplicationSection = "ApplicationOcx";
 constexpr const char* kNoClass = "NONE";
 constexpr DWORD kPathTooLong = 0xCE;  // ERROR_FILENAME_EXCED_RANGE
-
 
 // The path a registry value names, as Windows reads it: an expandable value is
 // expanded, and one pair of surrounding double quotes goes. path holds
@@ -160,11 +159,11 @@ static void PutRecordBack(const char* type_library, int record_known, const char
 static int ReadCompanions(const char* section, unsigned ordinal, char* type_library, char* class_key,
                           char* version) {
   char key[kListKeyCapacity];
-  return ListKeyName(key, sizeof key, "Ocx", ordinal, "TypeLib") &&
+  return ListKeyName(key, sizeof key, kOcxStem, ordinal, kTypeLibSuffix) &&
          GetIniString(section, key, type_library, kControlValueCapacity, 1) != 0 &&
-         ListKeyName(key, sizeof key, "Ocx", ordinal, "Clsid") &&
+         ListKeyName(key, sizeof key, kOcxStem, ordinal, kClsidSuffix) &&
          GetIniString(section, key, class_key, kControlValueCapacity, 1) != 0 &&
-         ListKeyName(key, sizeof key, "Ocx", ordinal, "Version") &&
+         ListKeyName(key, sizeof key, kOcxStem, ordinal, kVersionSuffix) &&
          GetIniString(section, key, version, kControlValueCapacity, 1) != 0;
 }
 
@@ -173,20 +172,18 @@ int RegisterOCX(const char* section) {
   FormatText(line, sizeof line, "RegisterOCX Type: %s", section);
   TraceEvent(line);
 
-  char value[kControlFolderCapacity] = "";
-  GetIniString(kSystemSection, "OcxPath", value, sizeof value, 0);
   char folder[kControlFolderCapacity];
   // A folder that does not fit cannot become the working directory either.
-  if (!ResolveAppend(folder, sizeof folder, GetHomeDirectory(), value) || !SetCurrentDirectoryA(folder)) {
+  if (!GetControlFolder(folder, sizeof folder) || !SetCurrentDirectoryA(folder)) {
     ShowCouldNotSetDirectory(folder);
     return 0;
   }
-  const char* base_folder = EqualsNoCase(section, kSystemSection) ? folder : GetHomeDirectory();
+  const char* base_folder = EqualsNoCase(section, kSystemOcxSection) ? folder : GetHomeDirectory();
 
   // The list ends at its first empty entry or after its last possible name.
   for (unsigned ordinal = 1;; ++ordinal) {
     char key[kListKeyCapacity];
-    if (!ListKeyName(key, sizeof key, "Ocx", ordinal, "")) return 1;
+    if (!ListKeyName(key, sizeof key, kOcxStem, ordinal, "")) return 1;
     char control[kControlValueCapacity];
     if (GetIniString(section, key, control, sizeof control, 0) == 0) return 1;
     char type_library[kControlValueCapacity], class_key[kControlValueCapacity], version[kControlValueCapacity];
@@ -221,6 +218,6 @@ int RegisterOCX(const char* section) {
 
 int RegisterOCXs() {
   TraceEvent("RegisterOCXs");
-  if (!RegisterOCX(kSystemSection)) return 0;
-  return RegisterOCX(kApplicationSection);
+  if (!RegisterOCX(kSystemOcxSection)) return 0;
+  return RegisterOCX(kApplicationOcxSection);
 }

@@ -4,9 +4,8 @@
 
 #include "platform/win32.h"
 
-constexpr unsigned kControlFolderCapacity = 261;
+// A control's file, made of its folder and its Ocx<n> value.
 constexpr unsigned kControlPathCapacity = 360;
-constexpr unsigned kControlValueCapacity = 260;
 
 // Both passes, SystemOcx first; 1 when both reached the end of their lists.
 int RegisterOCXs();

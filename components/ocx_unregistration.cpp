@@ -1,16 +1,16 @@
 #include "components/ocx_unregistration.h"
 
+#include "base/bounded_text.h"
+#include "base/trace.h"
 #include "components/app_registry.h"
 #include "components/file_version.h"
 #include "components/ocx_registration.h"
+#include "components/registry.h"
 #include "config/paths.h"
-#include "launcher/bounded_text.h"
-#include "launcher/trace.h"
 #include "platform/win32.h"
 
 constexpr DWORD kNameCapacity = 260;
 constexpr DWORD kEmptyTextSize = 1;  // the NUL alone
-
 
 int UnregisterOCXFile(const char* path) {
   // Without any folder the search path would pick the file, maybe one
@@ -63,13 +63,14 @@ int DeleteAppRegisteredOCX() {
   TraceEvent("DeleteAppRegisteredOCX");
   char path[kApplicationKeyPathCapacity];
   if (!ApplicationKeyPath(path, sizeof path)) return 0;
-  HKEY software = nullptr;
-  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software", &software) != ERROR_SUCCESS) return 0;
-  HKEY application_key = nullptr;
-  if (RegOpenKeyExA(software, path, 0, KEY_READ, &application_key) != ERROR_SUCCESS) {
-    RegCloseKey(software);
-    return 1;
+  SoftwareKey opened;
+  if (OpenSoftwareKey(path, KEY_READ, &opened) != ERROR_SUCCESS) {
+    // No Software at all is the failure; no application key, nothing to do.
+    int result = opened.software != nullptr ? 1 : 0;
+    CloseSoftwareKey(opened);
+    return result;
   }
+  HKEY application_key = opened.key;
   LONG status = ERROR_SUCCESS;
   for (DWORD index = 0;; ++index) {
     char name[kNameCapacity];
@@ -84,8 +85,7 @@ int DeleteAppRegisteredOCX() {
     FormatText(line, sizeof line, "EnumKey returned: %ld", static_cast<long>(status));
     TraceEvent(line);
   }
-  RegCloseKey(application_key);
-  RegCloseKey(software);
+  CloseSoftwareKey(opened);
   return 1;
 }
 

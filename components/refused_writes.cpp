@@ -16,4 +16,7 @@ void NoteRefusedWrite() { g_refused = 1; }
 
 int WriteWasRefused() { return g_refused; }
 
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
 void ResetRefusedWritesForTests() { g_refused = 0; }
+#endif

@@ -15,5 +15,3 @@ int IsRegistrationRefused(LONG status);
 void NoteRefusedWrite();
 // 1 once a needed write was refused in this run.
 int WriteWasRefused();
-
-void ResetRefusedWritesForTests();

@@ -1,10 +1,11 @@
 #include "config/ini.h"
+#include "config/keys.h"
 
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
 #include "config/paths.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
 
 static char g_home_directory[kPathCapacity];
 static char g_ini_file[kPathCapacity];
@@ -89,3 +90,23 @@ int ListKeyName(char* out, size_t capacity, const char* stem, unsigned ordinal, 
   number[count] = '\0';
   return FormatText(out, capacity, "%s%s%s", stem, number, suffix);
 }
+
+DWORD ReadApplicationName(char* out, DWORD capacity) {
+  return GetIniString(kApplicationSection, kApplicationNameKey, out, capacity, 1);
+}
+
+int GetControlFolder(char* out, size_t capacity) {
+  char value[kControlFolderCapacity] = "";
+  DWORD read_capacity = capacity < sizeof value ? static_cast<DWORD>(capacity) : static_cast<DWORD>(sizeof value);
+  GetIniString(kSystemOcxSection, kOcxPathKey, value, read_capacity, 0);
+  return ResolveAppend(out, capacity, GetHomeDirectory(), value);
+}
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetIniForTests() {
+  g_home_directory[0] = '\0';
+  g_ini_file[0] = '\0';
+  g_launcher_file_name[0] = '\0';
+}
+#endif

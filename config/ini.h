@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "config/keys.h"
 #include "platform/win32.h"
 
 // Computes the home directory and configuration file path from the module's
@@ -21,9 +22,17 @@ const char* GetLauncherFileName();
 DWORD GetIniString(const char* section, const char* key, char* out, DWORD size, int complain);
 UINT GetIniInt(const char* section, const char* key, UINT fallback);
 
-// Numbered list keys carry their ordinal in base 9 ("Ocx10" is the ninth).
-constexpr unsigned kListKeyCapacity = 32;
-constexpr unsigned kLastListOrdinal = 728;  // "888": three base-9 digits
-// Writes stem + ordinal + suffix; 0 when the ordinal is past the list's end
+// Writes stem + ordinal (in base 9) + suffix; 0 when the ordinal is past the list's end
 // or the name does not fit.
 int ListKeyName(char* out, size_t capacity, const char* stem, unsigned ordinal, const char* suffix);
+
+// --- Values that more than one part of the launcher reads ---
+
+// ApplicationName, which names both the registry key and the single-instance
+// marker. Required: as GetIniString with complain set.
+DWORD ReadApplicationName(char* out, DWORD capacity);
+
+// The control folder: OcxPath of SystemOcx appended to the home directory (the
+// home directory when absent; a value with a drive is used as read). The value
+// is read into capacity bytes as well. 1 when the folder fitted out.
+int GetControlFolder(char* out, size_t capacity);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "launcher/bounded_text.h"
+#include "base/bounded_text.h"
 #include "platform/win32.h"
 
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -21,7 +21,7 @@ static int PutPiece(char* out, size_t capacity, const char* begin, size_t count)
 int Split(const char* path, char* drive, char* directory, char* name, char* extension) {
   int fitted = 1;
   const char* rest = path;
-  if (path[0] != '\0' && path[1] == ':') {
+  if (HasDrive(path)) {
     fitted &= PutPiece(drive, kDriveCapacity, path, 2);
     rest = path + 2;
   } else {
@@ -76,7 +76,7 @@ int Join(char* out, size_t capacity, const char* drive, const char* directory, c
   return fitted;
 }
 
-static int HasDrive(const char* value) { return value[0] != '\0' && value[1] == ':'; }
+int HasDrive(const char* path) { return path[0] != '\0' && path[1] == ':'; }
 
 int ResolveReplace(char* out, size_t capacity, const char* base_folder, const char* value) {
   if (HasDrive(value)) return CopyText(out, capacity, value);

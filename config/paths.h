@@ -26,6 +26,8 @@ int ResolveAppend(char* out, size_t capacity, const char* base_folder, const cha
 // else is used unchanged.
 int ResolvePrefix(char* out, size_t capacity, const char* base_folder, const char* value);
 
+// A drive first: a character and a colon ("C:", "C:\GAME.EXE", "C:GAME.EXE").
+int HasDrive(const char* path);
 // A drive and a root ("C:\"), or a network share ("\\server").
 int IsFullPath(const char* path);
 // Whether the path names any folder (or drive) at all.

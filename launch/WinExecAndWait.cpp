@@ -1,12 +1,12 @@
 #include <cstring>
 
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
+#include "checks/thread_slot.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch/launch.h"
-#include "launch/thread_slot.h"
-#include "launcher/bounded_text.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
 
 // 0xFF as the launcher has always asked; newer headers' QS_ALLINPUT adds raw input.
 constexpr DWORD kWakeOnAnyInput = 0xFF;
@@ -46,10 +46,14 @@ int BuildSlowLoadEnvironment(char* block, size_t capacity, const char* control_f
   return 1;
 }
 
-static int RefuseToStart(const char* command_line) {
+void ShowFailedToCreateProcess(const char* command_line) {
   char message[kMessageCapacity];
   FormatText(message, sizeof message, "Failed to Create Process %s\n", command_line);
   ShowMessage(nullptr, message, "WinExecAndWait", kMessageOk);
+}
+
+static int RefuseToStart(const char* command_line) {
+  ShowFailedToCreateProcess(command_line);
   return 0;
 }
 
@@ -83,11 +87,7 @@ int WinExecAndWait(char* command_line, const char* application_directory, int mo
       return RefuseToStart(command_line);
     }
   } else {
-    char ocx_path[kPathCapacity] = "";
-    GetIniString("SystemOcx", "OcxPath", ocx_path, sizeof ocx_path, 0);
-    if (!ResolveAppend(working_directory, sizeof working_directory, GetHomeDirectory(), ocx_path)) {
-      return RefuseToStart(command_line);
-    }
+    if (!GetControlFolder(working_directory, sizeof working_directory)) return RefuseToStart(command_line);
     char temp_folder[kPathCapacity] = "";
     DWORD temp_length = GetTempPathA(sizeof temp_folder, temp_folder);
     // A folder that did not fit is reported by its needed length; leave Tmp out then.

@@ -13,6 +13,8 @@ constexpr int kSlowLoadMode = 0;
 // Returns 1 when the application was started and has ended, 0 when it could
 // not be started (the user has been told).
 int WinExecAndWait(char* command_line, const char* application_directory, int mode);
+// "Failed to Create Process <command line>": the application cannot be started.
+void ShowFailedToCreateProcess(const char* command_line);
 
 // Builds the slow-load environment: Path=<control folder>;<application directory>,
 // then Tmp=<temp folder> and SystemRoot=<system root> when there are such.

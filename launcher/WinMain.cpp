@@ -1,5 +1,8 @@
 // The launcher's entry: one fixed sequence of steps, ending with status 1 at
 // the first step that refuses, or 0 once the application has run.
+#include "base/bounded_text.h"
+#include "base/message.h"
+#include "base/trace.h"
 #include "checks/display_memory.h"
 #include "checks/single_instance.h"
 #include "components/app_registry.h"
@@ -8,17 +11,14 @@
 #include "components/ocx_unregistration.h"
 #include "components/refused_writes.h"
 #include "config/ini.h"
+#include "config/keys.h"
 #include "config/paths.h"
 #include "launch/launch.h"
-#include "launcher/bounded_text.h"
 #include "launcher/command_line.h"
-#include "launcher/message.h"
 #include "launcher/switches.h"
-#include "launcher/trace.h"
 #include "platform/win32.h"
 #include "splash/splash.h"
 
-constexpr DWORD kProgramNameCapacity = 261;
 constexpr int kStop = 1;
 constexpr int kRan = 0;
 // Names in the administrator message are cut so that its remedy always shows.
@@ -79,6 +79,8 @@ static int AdministratorRightsNeeded() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show) {
   (void)previous;
   (void)show;
+  // A topmost splash would cover the box; also a splash whose delay still runs.
+  SetBeforeMessageHook(SplashOffForMessage);
   Switches switches = ReadSwitches(arguments);
   TraceStart(switches.debug);
   if (!HasEnoughColors()) return TooFewColors();
@@ -92,7 +94,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   if (!HasEnoughMemory() && !GoOnWithLittleMemory()) return kStop;
 
   char program_name[kProgramNameCapacity];
-  if (GetIniString("Application", "ProgramName", program_name, sizeof program_name, 1) == 0) {
+  if (GetIniString(kApplicationSection, kProgramNameKey, program_name, sizeof program_name, 1) == 0) {
     return kStop;
   }
   char application_directory[kPathCapacity];
@@ -111,16 +113,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     return kStop;
   }
 
-  UINT splash_off_time = GetIniInt("Application", "SplashOffTime", kSplashStaysUp);
+  UINT splash_off_time = GetIniInt(kApplicationSection, kSplashOffTimeKey, kSplashStaysUp);
   if (splash_off_time != kSplashStaysUp) SplashOff(splash_off_time);
 
   if (BuildCommandLine(g_command_line, sizeof g_command_line, application_directory, program_name,
                        splash)) {
     WinExecAndWait(g_command_line, application_directory, core ? kNormalMode : kSlowLoadMode);
   } else {
-    char message[kMessageCapacity];
-    FormatText(message, sizeof message, "Failed to Create Process %s\n", g_command_line);
-    ShowMessage(nullptr, message, "WinExecAndWait", kMessageOk);
+    ShowFailedToCreateProcess(g_command_line);
   }
 
   UnRegisterOCXs();

@@ -3,9 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "launcher/bounded_text.h"
-
-static int HasDrive(const char* path) { return path[0] != '\0' && path[1] == ':'; }
+#include "base/bounded_text.h"
+#include "config/paths.h"
 
 int BuildCommandLine(char* out, size_t capacity, const char* application_directory,
                      const char* program_name, HWND splash) {

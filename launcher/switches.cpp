@@ -1,6 +1,6 @@
 #include "launcher/switches.h"
 
-#include "launcher/bounded_text.h"
+#include "base/bounded_text.h"
 
 static int IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 

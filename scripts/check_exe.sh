@@ -2,8 +2,13 @@
 # Checks the launcher's file: PE32 i386, Windows GUI subsystem version 4.0,
 # static imports of KnownDLLs only (any other DLL would be looked for beside
 # the exe first), ASLR and DEP, and a manifest that runs it as the invoker.
+# Given the list of the exe's object files as well (build/win32/prelaunch.objects),
+# also that none of them defines a test-only function (the ...ForTests resets
+# the host build compiles with PRELAUNCH_TESTING): the exe is stripped and its
+# unused code dropped, so the objects are what can tell.
 set -euo pipefail
 exe="$1"
+objects="${2:-}"
 here="$(cd "$(dirname "$0")" && pwd)"
 headers=$(i686-w64-mingw32-objdump -p "$exe")
 fail() { echo "check_exe: $*" >&2; exit 1; }
@@ -23,5 +28,15 @@ characteristics=$(sed -n 's/^DllCharacteristics[[:space:]]*//p' <<<"$headers")
 i686-w64-mingw32-objdump -h "$exe" | grep -qE '[[:space:]]\.reloc[[:space:]]' || fail "no .reloc section to rebase with"
 manifest=$(python3 "$here/pe_manifest.py" "$exe") || fail "no RT_MANIFEST resource 1"
 grep -qE '<requestedExecutionLevel[^>]*level="asInvoker"' <<<"$manifest" || fail "the manifest does not ask for asInvoker"
+if [ -n "$objects" ]; then
+  # gcc-nm reads the symbol tables of link-time-optimisation objects too.
+  mapfile -t object_files < <(grep -v '^$' "$objects")
+  (( ${#object_files[@]} > 0 )) || fail "no object files listed in $objects"
+  symbols=$(i686-w64-mingw32-gcc-nm --defined-only "${object_files[@]}") || fail "cannot read the symbols of $objects"
+  grep -q 'WinMain' <<<"$symbols" || fail "no WinMain among the symbols of $objects: nothing was read"
+  test_only=$(grep -E 'ForTests' <<<"$symbols" || true)
+  [ -z "$test_only" ] || fail "test-only code in the exe's objects: $(tr '\n' ' ' <<<"$test_only")"
+  echo "check_exe: ${#object_files[@]} object files, none with a test-only function"
+fi
 echo "check_exe: $exe is PE32 i386, GUI subsystem 4.0, DllCharacteristics $characteristics, manifest asInvoker," \
   "imports: $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"

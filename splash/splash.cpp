@@ -3,9 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/trace.h"
 #include "config/ini.h"
+#include "config/keys.h"
 #include "config/paths.h"
-#include "launcher/trace.h"
 
 constexpr WORD kPaletteVersion = 0x300;
 constexpr UINT_PTR kSplashTimerId = 1;
@@ -31,17 +32,6 @@ static BITMAPINFO* g_header = nullptr;
 static const BYTE* g_rows = nullptr;  // in the resource; never copied
 static LONG g_width = 0;
 static LONG g_height = 0;
-
-void ResetSplashForTests() {
-  g_showing = 0;
-  g_instance = nullptr;
-  g_window = nullptr;
-  g_palette = nullptr;
-  g_header = nullptr;
-  g_rows = nullptr;
-  g_width = 0;
-  g_height = 0;
-}
 
 DWORD SplashRowBytes(LONG width) {
   return static_cast<DWORD>((static_cast<uint64_t>(width) + 3) / 4 * 4);
@@ -190,7 +180,7 @@ static int ShowSplashWindow(HINSTANCE instance) {
 
 static void PlaySplashSound() {
   char value[kPathCapacity];
-  if (GetIniString("Application", "SplashWaveFile", value, sizeof value, 1) == 0) return;
+  if (GetIniString(kApplicationSection, kSplashWaveFileKey, value, sizeof value, 1) == 0) return;
   char path[kPathCapacity];
   if (!ResolveSoundPath(path, sizeof path, GetHomeDirectory(), value)) return;
   PlaySoundA(path, nullptr, kSoundFlags);
@@ -295,3 +285,17 @@ LRESULT CALLBACK SplashWndProc(HWND window, UINT message, WPARAM wparam, LPARAM 
       return DefWindowProcA(window, message, wparam, lparam);
   }
 }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetSplashForTests() {
+  g_showing = 0;
+  g_instance = nullptr;
+  g_window = nullptr;
+  g_palette = nullptr;
+  g_header = nullptr;
+  g_rows = nullptr;
+  g_width = 0;
+  g_height = 0;
+}
+#endif

@@ -19,8 +19,9 @@ constexpr UINT kSplashStaysUp = 0xFFFF;
 
 HWND SplashOn(HINSTANCE instance);
 void SplashOff(DWORD delay);
-// SplashOff(0) for a message box: it also ends a delayed take-down still
-// pending, which SplashOff leaves to its timer.
+// SplashOff(0) for a message box, which WinMain has ShowMessage call before
+// every box: it also ends a delayed take-down still pending, which SplashOff
+// leaves to its timer.
 void SplashOffForMessage();
 LRESULT CALLBACK SplashWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -58,5 +59,3 @@ POINT CentreOnScreen(int screen_width, int screen_height, LONG width, LONG heigh
 // SplashWaveFile resolved against the home directory; 0 when the path does
 // not fit capacity (then no sound is played).
 int ResolveSoundPath(char* out, size_t capacity, const char* home_directory, const char* value);
-
-void ResetSplashForTests();

@@ -7,7 +7,7 @@
 // forwarded to its entry points. A library or entry point that cannot be had
 // acts as that call failing. Loaded libraries stay loaded for the process;
 // the launcher has one thread, so the lazy look-ups need no lock.
-#include "launcher/bounded_text.h"
+#include "base/bounded_text.h"
 #include "platform/win32.h"
 
 namespace {

@@ -107,7 +107,7 @@ TEST_P(AutoRunTest, OnlyTheNumberOneStopsTheLauncher) {
   EXPECT_EQ(0, sim::OpenHandleCount());
   // The whole launcher: a disabled one ends at once with status 1 and says nothing.
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
-  ResetApplicationKeysForTests();
+  StartFreshProcess();
   EXPECT_EQ(c.disabled ? 1 : 0, Run());
   EXPECT_EQ(c.disabled ? 0u : 1u, sim::Processes().size());
   EXPECT_TRUE(sim::MessageBoxes().empty());

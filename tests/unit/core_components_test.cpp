@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <string>
 
+#include "base/trace.h"
 #include "components/core_components.h"
 #include "config/ini.h"
 #include "launch_fixture.h"
-#include "launcher/trace.h"
 #include "version_data.h"
 
 namespace {

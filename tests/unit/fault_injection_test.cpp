@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "launch/thread_slot.h"
+#include "checks/thread_slot.h"
 #include "launch_fixture.h"
 #include "version_data.h"
 
@@ -25,7 +25,7 @@ struct LaunchCase {
 class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterface<LaunchCase> {
  protected:
   void Prepare() {
-    SetUp();
+    StartFreshMachine();
     WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nWinClass=GameWindow\nWinText=Game\n"
                          "MegRequired=64\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\nSplashOffTime=") +
              GetParam().splash_off_time + "\n[SystemOcx]\nOcxPath=OCX\n"

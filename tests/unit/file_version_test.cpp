@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "base/trace.h"
 #include "components/file_version.h"
 #include "launch_fixture.h"
-#include "launcher/trace.h"
 #include "version_data.h"
 
 namespace {

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "base/message.h"
 #include "checks/single_instance.h"
+#include "checks/thread_slot.h"
 #include "components/app_registry.h"
 #include "components/refused_writes.h"
-#include "launch/thread_slot.h"
 #include "platform/host/sim.h"
+#include "process_state.h"
 #include "splash/splash.h"
 
 constexpr int kBitmapResource = 2;  // RT_BITMAP
@@ -41,24 +43,29 @@ inline std::vector<BYTE> MakeSplashBitmap(LONG width, LONG height) {
 
 class LaunchTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { StartFreshMachine(); }
+
+  // A machine on which no launcher has run yet, with the launcher's file and a
+  // launcher process just started.
+  void StartFreshMachine() {
     sim::Reset();
-    ResetSingleInstanceForTests();
-    ResetThreadSlotForTests();
+    ResetSharedSectionForTests();
     sim::SetModuleFileName("D:\\SETUP.EXE");
     sim::WriteFile("D:\\SETUP.EXE", "MZ");
-    ResetSplashForTests();
-    ResetApplicationKeysForTests();
-    ResetRefusedWritesForTests();
+    StartFreshProcess();
+  }
+
+  // A newly started launcher process on the machine as it is.
+  void StartFreshProcess() {
+    ResetProcessStateForTests();
+    // As WinMain does first, for the tests that call the launcher's steps themselves.
+    SetBeforeMessageHook(SplashOffForMessage);
   }
 
   // The launcher's process ends; the machine stays as it left it.
   void EndProcess() {
     sim::EndLauncherProcess();
-    ResetSingleInstanceForTests();
-    ResetApplicationKeysForTests();
-    ResetRefusedWritesForTests();
-    ResetSplashForTests();
+    StartFreshProcess();
   }
 
   static HINSTANCE Instance() { return reinterpret_cast<HINSTANCE>(0x400000); }

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "base/bounded_text.h"
+#include "base/trace.h"
 #include "launch_fixture.h"
-#include "launcher/bounded_text.h"
 #include "launcher/command_line.h"
 #include "launcher/switches.h"
-#include "launcher/trace.h"
 
 namespace {
 

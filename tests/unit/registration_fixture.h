@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "base/trace.h"
 #include "components/app_registry.h"
 #include "config/ini.h"
 #include "launch_fixture.h"
-#include "launcher/trace.h"
 #include "version_data.h"
 
 // The application registry key of the identity WriteIni adds.

@@ -214,7 +214,7 @@ TEST_F(RegistrationTest, ListNumbersAreBaseNineAndEndAtTheFirstGap) {
   EXPECT_EQ(8u, Loaded().size());
   for (const sim::Call& call : sim::CallsTo("GetPrivateProfileStringA")) EXPECT_NE("Ocx9", call.args[1]);
 
-  SetUp();
+  StartFreshMachine();
   Prepare("[Application]\nProgramName=GAME.EXE\n" + section + Entry("10", "C10.OCX"));
   EXPECT_EQ(1, RegisterOCX("SystemOcx"));
   ASSERT_EQ(9u, Loaded().size());

@@ -313,9 +313,7 @@ class PublishTest : public GuardTest, public ::testing::WithParamInterface<Publi
   // Another launcher of the same file starts while this one's application
   // runs: the marker and the slot stay as the first launcher left them.
   int RunSecondLauncher() {
-    ResetSingleInstanceForTests();
-    ResetApplicationKeysForTests();
-    ResetSplashForTests();
+    StartFreshProcess();
     return Run();
   }
 };

@@ -7,11 +7,11 @@
 #include <iterator>
 #include <string>
 
+#include "base/message.h"
+#include "base/trace.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "launch_fixture.h"
-#include "launcher/message.h"
-#include "launcher/trace.h"
 
 namespace {
 
@@ -199,8 +199,7 @@ TEST_F(SplashTest, TheShippedBitmapIsOneTheLauncherShows) {
 }
 
 TEST_F(SplashTest, NoBitmapResourceMeansNoWindowNorTimerButTheSoundStillPlays) {
-  sim::Reset();
-  LaunchTest::SetUp();
+  StartFreshMachine();
   Configure("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\n");
   EXPECT_EQ(nullptr, SplashOn(Instance()));
   EXPECT_EQ(1u, sim::Sounds().size());
@@ -519,8 +518,7 @@ TEST_F(SplashTest, ASoundPathOfMoreThan259CharactersPlaysNothing) {
   // Home D:\ + 240 + \SETUP\ is 250 characters.
   std::string folder = "D:\\" + std::string(240, 'f');
   for (const char* value : {"intro.wav", "intros.wav"}) {
-    sim::Reset();
-    LaunchTest::SetUp();
+    StartFreshMachine();
     sim::SetModuleFileName(folder + "\\SETUP.EXE");
     sim::WriteFile(folder + "\\SETUP\\SETUP.ini", std::string("[Application]\nApplicationName=Game\nSplashWaveFile=") + value + "\n");
     ASSERT_NE(0u, GetIniFileName(Instance()));

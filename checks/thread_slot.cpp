@@ -1,4 +1,4 @@
-#include "launch/thread_slot.h"
+#include "checks/thread_slot.h"
 
 // A shared section maps one copy into every process of the same exe.
 #if defined(_WIN32) && defined(__GNUC__)
@@ -16,4 +16,7 @@ void StoreSharedThreadId(DWORD thread_id) { g_shared_thread_id = thread_id; }
 
 DWORD LoadSharedThreadId() { return g_shared_thread_id; }
 
+// The shared section's start value, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
 void ResetThreadSlotForTests() { g_shared_thread_id = 0; }
+#endif

@@ -1,4 +1,4 @@
-#include "launcher/bounded_text.h"
+#include "base/bounded_text.h"
 
 #include <cstdarg>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "launcher/trace.h"
+#include "base/trace.h"
 
-#include "launcher/bounded_text.h"
+#include "base/bounded_text.h"
 #include "platform/win32.h"
 
 static int g_trace_on = 0;
@@ -27,3 +27,11 @@ void TraceStop() {
 }
 
 int IsTraceOn() { return g_trace_on; }
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetTraceForTests() {
+  g_trace_on = 0;
+  g_trace_start = 0;
+}
+#endif

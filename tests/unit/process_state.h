@@ -1,0 +1,14 @@
+// The launcher's process-wide state, for tests that run one launcher process
+// after another in the same test process.
+#pragma once
+
+// Every process-wide variable of the launcher back to its start value, as a
+// newly started launcher process has it: the trace log, the message hook, the
+// configuration file's paths, the single-instance marker, the application's
+// names, the refused-write note and the splash.
+void ResetProcessStateForTests();
+
+// The shared thread slot as on a machine where no launcher of the file has
+// run. It is not the process's: every launcher started from the same file
+// shares it, so it outlives a process.
+void ResetSharedSectionForTests();
