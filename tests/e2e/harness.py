@@ -39,6 +39,9 @@ SCENARIO_ROOT = DRIVE_C / "e2e"
 PREFIX_BOOT_TIMEOUT = 3000
 # Native 64-bit runs take seconds; emulated 32-bit ones minutes.
 RUN_TIMEOUT = 120 if _BITS else 600
+# A new server's first process also starts Wine's services: under emulation on
+# a loaded machine, ten minutes and more.
+SESSION_START_TIMEOUT = 120 if _BITS else 1800
 ANSWERER_READY_TIMEOUT = 120 if _BITS else 600
 ANSWERER_STOP_TIMEOUT = 60
 
@@ -181,7 +184,7 @@ class Session:
 
     def share(self):
         """Leaves the display and a warm server for later test processes."""
-        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, timeout=RUN_TIMEOUT, check=False,
+        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, timeout=SESSION_START_TIMEOUT, check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         xvfb_pid = self.xvfb.pid if self.xvfb is not None else 0
         _SESSION_FILE.write_text(f"{self.env['DISPLAY']} {xvfb_pid}\n")
