@@ -397,9 +397,24 @@ def reg_set(key, name, kind, data):
         raise RuntimeError(f"reg add {key} failed with {code}: {output}")
 
 
-def reg_delete(key):
-    """Deletes a key and everything below it; a missing key is fine."""
-    reg("delete", key, "/f")
+_ROOT_NAMES = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCR": "HKEY_CLASSES_ROOT", "HKCU": "HKEY_CURRENT_USER"}
+
+
+def reg_delete(*keys):
+    """Deletes keys and everything below them; a missing key is fine. Several
+    keys go in one regedit import: under emulation every Wine process costs minutes."""
+    if len(keys) == 1:
+        reg("delete", keys[0], "/f")
+        return
+    lines = ["REGEDIT4", ""]
+    for key in keys:
+        root, _, rest = key.partition("\\")
+        lines.append(f"[-{_ROOT_NAMES[root]}\\{rest}]")
+    script = SCENARIO_ROOT / "_delete.reg"
+    script.parent.mkdir(parents=True, exist_ok=True)
+    script.write_bytes("\r\n".join(lines + [""]).encode("latin-1"))
+    subprocess.run([WINE, "regedit", "/s", to_windows(script)], env=session().env, timeout=RUN_TIMEOUT,
+                   check=False, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 # --- running the launcher -----------------------------------------------------------
