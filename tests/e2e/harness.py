@@ -39,6 +39,9 @@ SCENARIO_ROOT = DRIVE_C / "e2e"
 PREFIX_BOOT_TIMEOUT = 3000
 # Native 64-bit runs take seconds; emulated 32-bit ones minutes.
 RUN_TIMEOUT = 120 if _BITS else 600
+# A new server's first process also starts Wine's services: under emulation on
+# a loaded machine, ten minutes and more.
+SESSION_START_TIMEOUT = 120 if _BITS else 1800
 ANSWERER_READY_TIMEOUT = 120 if _BITS else 600
 ANSWERER_STOP_TIMEOUT = 60
 
@@ -181,7 +184,7 @@ class Session:
 
     def share(self):
         """Leaves the display and a warm server for later test processes."""
-        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, timeout=RUN_TIMEOUT, check=False,
+        subprocess.run([WINE, "cmd", "/c", "exit"], env=self.env, timeout=SESSION_START_TIMEOUT, check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         xvfb_pid = self.xvfb.pid if self.xvfb is not None else 0
         _SESSION_FILE.write_text(f"{self.env['DISPLAY']} {xvfb_pid}\n")
@@ -394,9 +397,24 @@ def reg_set(key, name, kind, data):
         raise RuntimeError(f"reg add {key} failed with {code}: {output}")
 
 
-def reg_delete(key):
-    """Deletes a key and everything below it; a missing key is fine."""
-    reg("delete", key, "/f")
+_ROOT_NAMES = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCR": "HKEY_CLASSES_ROOT", "HKCU": "HKEY_CURRENT_USER"}
+
+
+def reg_delete(*keys):
+    """Deletes keys and everything below them; a missing key is fine. Several
+    keys go in one regedit import: under emulation every Wine process costs minutes."""
+    if len(keys) == 1:
+        reg("delete", keys[0], "/f")
+        return
+    lines = ["REGEDIT4", ""]
+    for key in keys:
+        root, _, rest = key.partition("\\")
+        lines.append(f"[-{_ROOT_NAMES[root]}\\{rest}]")
+    script = SCENARIO_ROOT / "_delete.reg"
+    script.parent.mkdir(parents=True, exist_ok=True)
+    script.write_bytes("\r\n".join(lines + [""]).encode("latin-1"))
+    subprocess.run([WINE, "regedit", "/s", to_windows(script)], env=session().env, timeout=RUN_TIMEOUT,
+                   check=False, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 # --- running the launcher -----------------------------------------------------------

@@ -41,9 +41,8 @@ class RegistrationRun(test_spine.LauncherRun):
 
     @classmethod
     def setUpClass(cls):
-        for key in (r"HKLM\Software\PrelaunchE2E", rf"HKCR\TypeLib\{TYPE_LIBRARY}", rf"HKCR\CLSID\{CLASS}",
-                    NOTE_KEY):
-            harness.reg_delete(key)
+        harness.reg_delete(r"HKLM\Software\PrelaunchE2E", rf"HKCR\TypeLib\{TYPE_LIBRARY}", rf"HKCR\CLSID\{CLASS}",
+                           NOTE_KEY)
         cls.prepare_registry()
         super().setUpClass()
 
