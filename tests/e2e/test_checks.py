@@ -305,7 +305,7 @@ class TooLittleMemory(CheckRun):
         self.assertEqual(self.records_after_cancel, 0)
 
     def test_ok_runs_the_application(self):
-        self.assertEqual([box["pressed"] for box in self.accepted.boxes], ["OK"])
+        self.assertEqual([box["pressed"] for box in self.accepted.boxes], ["OK"], self.accepted.boxes)
         self.assertEqual(self.accepted.exit_code, 0)
         self.assertEqual(len(self.records()), 1)
 
