@@ -46,13 +46,13 @@ if(PRELAUNCH_HAVE_M32 AND EXISTS /usr/src/googletest/CMakeLists.txt)
   include(ExternalProject)
   ExternalProject_Add(host_i386
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
-    BINARY_DIR ${CMAKE_SOURCE_DIR}/build/host-i386
+    BINARY_DIR ${CMAKE_BINARY_DIR}/i386
     CMAKE_ARGS -DPRELAUNCH_I386_UNITS=ON -DCMAKE_BUILD_TYPE=Debug
                -DCMAKE_C_FLAGS=-m32 -DCMAKE_CXX_FLAGS=-m32
                -DCMAKE_EXE_LINKER_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
-  add_test(NAME i386.unit COMMAND ${CMAKE_SOURCE_DIR}/build/host-i386/unit/unit_tests_i386)
+  add_test(NAME i386.unit COMMAND ${CMAKE_BINARY_DIR}/i386/unit/unit_tests_i386)
   set_tests_properties(i386.unit PROPERTIES TIMEOUT 1800)
 else()
   message(WARNING "no -m32 toolchain or GoogleTest sources: the i386 unit tests are left out")
@@ -63,11 +63,12 @@ endif()
 # natively where the machine cannot run 32-bit code without emulation.
 find_program(MINGW_CXX i686-w64-mingw32-g++)
 find_program(MINGW64_CXX x86_64-w64-mingw32-g++)
-# add_windows_build(<name> <toolchain>) builds the whole tree into build/<name>.
+# add_windows_build(<name> <toolchain>) builds the whole tree into <build tree>/<name>,
+# apart from the win32/win64 presets' own build folders.
 function(add_windows_build name toolchain)
   ExternalProject_Add(${name}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
-    BINARY_DIR ${CMAKE_SOURCE_DIR}/build/${name}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}.toolchain.cmake
                -DCMAKE_BUILD_TYPE=MinSizeRel
     INSTALL_COMMAND ""
@@ -76,10 +77,10 @@ endfunction()
 
 if(MINGW_CXX)
   include(ExternalProject)
-  set(WIN32_BINARY_DIR ${CMAKE_SOURCE_DIR}/build/win32)
+  set(WIN32_BINARY_DIR ${CMAKE_BINARY_DIR}/win32)
   add_windows_build(win32 mingw-i686)
   if(MINGW64_CXX)
-    set(WIN64_BINARY_DIR ${CMAKE_SOURCE_DIR}/build/win64)
+    set(WIN64_BINARY_DIR ${CMAKE_BINARY_DIR}/win64)
     add_windows_build(win64 mingw-x86_64)
   endif()
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)

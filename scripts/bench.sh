@@ -55,11 +55,9 @@ cp "$bin/sample_control.ocx" "$stage/BENCH/DEMOCTRL.OCX"
 cp "$root/examples/DEMO/chime.wav" "$stage/BENCH/"
 sed 's/^ProgramName=.*/ProgramName=STAMP.EXE/' "$root/examples/DEMO/DEMO.ini" > "$stage/BENCH/BENCH.ini"
 
+# One server for all runs (wine_prepare leaves it up), so that none pays for
+# starting it; ended with the script.
 wine_prepare
-# One server for all runs, so that none pays for starting it; ended with the script.
-wineserver -k 2>/dev/null || true
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true; [ -z "${XVFB_PID:-}" ] || kill "$XVFB_PID" 2>/dev/null || true' EXIT
 
 declare -A times peak
 # run <who> <exe> [argument]: one run from the stage folder; adds its time and peak.
@@ -67,7 +65,7 @@ run() {
   local who=$1 stamp="$stage/BENCH/stamp.txt"
   shift
   rm -f "$stamp" "$work/rss.txt"
-  (cd "$stage" && /usr/bin/time -f %M -o "$work/rss.txt" "${WINELOADER:-wine}" "$@" >/dev/null 2>&1) || true
+  (cd "$stage" && /usr/bin/time -f %M -o "$work/rss.txt" "$PRELAUNCH_WINE" "$@" >/dev/null 2>&1) || true
   local us rss
   us=$(tr -cd '0-9' < "$stamp" 2>/dev/null || true)
   rss=$(tail -1 "$work/rss.txt" 2>/dev/null || true)

@@ -5,7 +5,10 @@ minutes and each process start seconds. So one prefix serves every test, a
 persistent wineserver keeps Wine's own services alive between runs, and every
 wait is bounded.
 
-Run as a script, `python3 harness.py prepare` creates the prefix once.
+Run as a script: `prepare` creates the prefix once and leaves a display and a
+warm server for the test scripts, `finish` ends them, and `env` does what
+`prepare` does and prints the environment as shell exports, so that the demo
+and benchmark scripts run Wine set up exactly as the tests do.
 """
 
 import atexit
@@ -15,6 +18,7 @@ import json
 import os
 import re
 import shutil
+import shlex
 import signal
 import subprocess
 import sys
@@ -428,14 +432,14 @@ class RunResult:
     seconds: float
 
 
-def _read_boxes(log_file):
+def read_boxes(log_file):
     if not log_file.exists():
         return []
     lines = log_file.read_text(encoding="ascii").splitlines()
     return [json.loads(line) for line in lines if line.strip()]
 
 
-def _wait_for(predicate, timeout, what):
+def wait_for(predicate, timeout, what):
     deadline = time.monotonic() + timeout
     while not predicate():
         if time.monotonic() > deadline:
@@ -462,7 +466,7 @@ def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT, enviro
          str(ANSWERER_READY_TIMEOUT + timeout + ANSWERER_STOP_TIMEOUT)],
         env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        _wait_for(lambda: box_log.exists() or watcher.poll() is not None, ANSWERER_READY_TIMEOUT,
+        wait_for(lambda: box_log.exists() or watcher.poll() is not None, ANSWERER_READY_TIMEOUT,
                   "the box answerer")
         if not box_log.exists():
             raise RuntimeError(f"box answerer exited early with {watcher.returncode}")
@@ -488,23 +492,31 @@ def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT, enviro
         f"launcher ran {finished - ready:.1f} s, answerer stopped after "
         f"{time.monotonic() - finished:.1f} s")
     return RunResult(exit_code=launcher.returncode, stderr=stderr_text,
-                     traces=debug_strings(stderr_text), boxes=_read_boxes(box_log),
+                     traces=debug_strings(stderr_text), boxes=read_boxes(box_log),
                      seconds=finished - ready)
 
 
 if __name__ == "__main__":
     command = sys.argv[1:]
-    if command == ["prepare"]:
+    if command in (["prepare"], ["env"]):
         finish_shared_session()
         shared = Session()
         try:
             shared.start(detach=True)
+            env = shared.env
             shared.share()
         finally:
             shared.stop()
+        if command == ["env"]:
+            names = ("WINEPREFIX", "WINEARCH", "WINELOADER", "WINESERVER", "WINEDLLOVERRIDES",
+                     "WINEDEBUG", "DISPLAY")
+            for name in (n for n in names if n in env):
+                print(f"export {name}={shlex.quote(env[name])}")
+            print(f"export PRELAUNCH_WINE={shlex.quote(WINE)} "
+                  f"PRELAUNCH_WINESERVER={shlex.quote(WINESERVER)}")
         sys.exit(0)
     if command == ["finish"]:
         finish_shared_session()
         sys.exit(0)
-    print("usage: harness.py prepare|finish", file=sys.stderr)
+    print("usage: harness.py prepare|env|finish", file=sys.stderr)
     sys.exit(2)

@@ -43,7 +43,7 @@ class Watch:
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.runs = []
         try:
-            harness._wait_for(lambda: self.box_log.exists() or self.answerer.poll() is not None,
+            harness.wait_for(lambda: self.box_log.exists() or self.answerer.poll() is not None,
                               ANSWERER_READY_TIMEOUT, "the box answerer")
             if not self.box_log.exists():
                 raise RuntimeError("box answerer exited early")
@@ -75,7 +75,7 @@ class Watch:
         raise ValueError("not started here")
 
     def boxes(self):
-        return harness._read_boxes(self.box_log)
+        return harness.read_boxes(self.box_log)
 
     def stop(self):
         for process, stderr in self.runs:
@@ -138,7 +138,7 @@ class SecondLauncherRun:
         watch = Watch(cls.scenario)
         try:
             first = watch.start(launcher)
-            harness._wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
+            harness.wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
                               "the application's window")
             if cls.nudge:
                 time.sleep(2)  # the first launcher's wait takes the nudge
@@ -220,12 +220,12 @@ class SecondLauncherBeforeTheWindow(CheckRun):
         watch = Watch(cls.scenario, ["Cancel"] + ["Retry"] * 150)
         try:
             first = watch.start(launcher)
-            harness._wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
+            harness.wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
                               "the application")
             cls.cancel_status, _ = watch.finish(watch.start(launcher))
             cls.boxes_after_cancel = watch.boxes()
             retrying = watch.start(launcher)
-            harness._wait_for(lambda: len(watch.boxes()) > len(cls.boxes_after_cancel), START_TIMEOUT,
+            harness.wait_for(lambda: len(watch.boxes()) > len(cls.boxes_after_cancel), START_TIMEOUT,
                               "the retrying launcher's prompt")
             cls.scenario.write("_stop_game", "")
             cls.first_status, _ = watch.finish(first)
@@ -263,7 +263,7 @@ class LaunchersAtTheSameMoment(CheckRun):
         watch = Watch(cls.scenario)
         try:
             launchers = [watch.start(launcher) for _ in range(LAUNCHERS_AT_ONCE)]
-            harness._wait_for(lambda: sum(p.poll() is not None for p in launchers) >= LAUNCHERS_AT_ONCE - 1,
+            harness.wait_for(lambda: sum(p.poll() is not None for p in launchers) >= LAUNCHERS_AT_ONCE - 1,
                               harness.RUN_TIMEOUT * 2, "all launchers but one to end")
             cls.scenario.write("_stop_game", "")
             cls.statuses = sorted(watch.finish(p)[0] for p in launchers)

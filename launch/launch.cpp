@@ -1,3 +1,5 @@
+#include "launch/launch.h"
+
 #include <cstring>
 
 #include "base/bounded_text.h"
@@ -6,7 +8,6 @@
 #include "checks/thread_slot.h"
 #include "config/ini.h"
 #include "config/paths.h"
-#include "launch/launch.h"
 
 // 0xFF as the launcher has always asked; newer headers' QS_ALLINPUT adds raw input.
 constexpr DWORD kWakeOnAnyInput = 0xFF;
