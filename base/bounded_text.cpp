@@ -78,9 +78,12 @@ static int FormatList(char* out, size_t capacity, const char* format, va_list ar
     const char* start = p++;
     int left = 0, zero = 0;
     for (;; ++p) {
-      if (*p == '-') left = 1;
-      else if (*p == '0') zero = 1;
-      else break;
+      if (*p == '-')
+        left = 1;
+      else if (*p == '0')
+        zero = 1;
+      else
+        break;
     }
     size_t width = 0;
     while (*p >= '0' && *p <= '9') width = width * 10 + static_cast<size_t>(*p++ - '0');
@@ -92,16 +95,20 @@ static int FormatList(char* out, size_t capacity, const char* format, va_list ar
       if (*p == '*') {
         int given = va_arg(args, int);
         // A negative precision counts as none.
-        if (given < 0) has_precision = 0;
-        else precision = static_cast<size_t>(given);
+        if (given < 0)
+          has_precision = 0;
+        else
+          precision = static_cast<size_t>(given);
         ++p;
       } else {
         while (*p >= '0' && *p <= '9') precision = precision * 10 + static_cast<size_t>(*p++ - '0');
       }
     }
     int size = 0;  // -1 for h, 1 for l
-    if (*p == 'h') size = -1, ++p;
-    else if (*p == 'l') size = 1, ++p;
+    if (*p == 'h')
+      size = -1, ++p;
+    else if (*p == 'l')
+      size = 1, ++p;
     switch (*p) {
       case 's': {
         const char* text = va_arg(args, const char*);
@@ -120,8 +127,8 @@ static int FormatList(char* out, size_t capacity, const char* format, va_list ar
         long value = size > 0 ? va_arg(args, long) : va_arg(args, int);
         if (size < 0) value = static_cast<short>(value);
         // Negated as unsigned so that the most negative value has a magnitude too.
-        unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value)
-                                            : static_cast<unsigned long>(value);
+        unsigned long magnitude =
+            value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
         PutNumber(&o, magnitude, value < 0, 10, 0, width, left, zero);
         break;
       }
@@ -183,7 +190,9 @@ int AppendText(char* out, size_t capacity, const char* text) {
   return CopyText(out + used, capacity - used, text);
 }
 
-static char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+static char FoldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 int EqualsNoCase(const char* a, const char* b) {
   for (;; ++a, ++b) {

@@ -28,10 +28,11 @@ extern "C" __attribute__((used, externally_visible)) void WinMainCRTStartup() {
   HBITMAP bitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(kSplashBitmap));
   BITMAP size;
   if (bitmap != nullptr && GetObjectA(bitmap, sizeof size, &size) != 0) {
-    HWND splash = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "STATIC", nullptr, WS_POPUP | SS_BITMAP,
-                                  (GetSystemMetrics(SM_CXSCREEN) - size.bmWidth) / 2,
-                                  (GetSystemMetrics(SM_CYSCREEN) - size.bmHeight) / 2, size.bmWidth,
-                                  size.bmHeight, nullptr, nullptr, instance, nullptr);
+    HWND splash =
+        CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "STATIC", nullptr, WS_POPUP | SS_BITMAP,
+                        (GetSystemMetrics(SM_CXSCREEN) - size.bmWidth) / 2,
+                        (GetSystemMetrics(SM_CYSCREEN) - size.bmHeight) / 2, size.bmWidth,
+                        size.bmHeight, nullptr, nullptr, instance, nullptr);
     if (splash != nullptr) {
       SendMessageA(splash, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
       ShowWindow(splash, SW_SHOW);
@@ -41,8 +42,8 @@ extern "C" __attribute__((used, externally_visible)) void WinMainCRTStartup() {
   STARTUPINFOA startup;
   GetStartupInfoA(&startup);
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(nullptr, Arguments(GetCommandLineA()), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessA(nullptr, Arguments(GetCommandLineA()), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
     ExitProcess(1);
   }
   WaitForSingleObject(process.hProcess, INFINITE);

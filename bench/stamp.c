@@ -40,9 +40,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   char path[MAX_PATH + 16];
   DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return 1;
-  char *name = strrchr(path, '\\');
+  char* name = strrchr(path, '\\');
   strcpy(name != NULL ? name + 1 : path, "stamp.txt");
-  FILE *out = fopen(path, "w");
+  FILE* out = fopen(path, "w");
   if (out == NULL) return 1;
   if (own != 0 && parents != 0 && own >= parents) {
     fprintf(out, "%lu\n", (unsigned long)((own - parents) / 10));

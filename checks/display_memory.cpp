@@ -32,7 +32,8 @@ static int TrueFreeMemory(uint64_t* available) {
   if (kernel == nullptr) return 0;
   FARPROC entry = GetProcAddress(kernel, "GlobalMemoryStatusEx");
   if (entry == nullptr) return 0;
-  MemoryStatusExProc query = reinterpret_cast<MemoryStatusExProc>(reinterpret_cast<void (*)()>(entry));
+  MemoryStatusExProc query =
+      reinterpret_cast<MemoryStatusExProc>(reinterpret_cast<void (*)()>(entry));
   MEMORYSTATUSEX status = {};
   status.dwLength = static_cast<DWORD>(sizeof status);
   if (!query(&status)) return 0;

@@ -46,10 +46,12 @@ BOOL CALLBACK ActivateAppWindowProc(HWND window, LPARAM value) {
   char class_name[kWindowTextCapacity];
   if (GetClassNameA(window, class_name, sizeof class_name) == 0) return TRUE;
   char win_class[kWindowTextCapacity];
-  if (GetIniString(kApplicationSection, kWinClassKey, win_class, sizeof win_class, 0) == 0) return TRUE;
+  if (GetIniString(kApplicationSection, kWinClassKey, win_class, sizeof win_class, 0) == 0)
+    return TRUE;
   if (!EqualsNoCase(class_name, win_class)) return TRUE;
   char win_text[kWindowTextCapacity];
-  if (GetIniString(kApplicationSection, kWinTextKey, win_text, sizeof win_text, 1) == 0) return TRUE;
+  if (GetIniString(kApplicationSection, kWinTextKey, win_text, sizeof win_text, 1) == 0)
+    return TRUE;
   char title[kWindowTextCapacity];
   if (GetWindowTextA(window, title, sizeof title) == 0) title[0] = '\0';
   if (title[0] != '\0' && strstr(title, win_text) == nullptr) return TRUE;
@@ -69,8 +71,8 @@ BOOL CALLBACK ActivateAppWindowProc(HWND window, LPARAM value) {
 // A name too long for the prompt is cut so that the question still shows.
 static int AskToTryAnyway(const char* application_name) {
   char prompt[kPromptCapacity];
-  FormatText(prompt, sizeof prompt, "%.*s is already running.\n%s", kPromptNameRoom, application_name,
-             kQuestion);
+  FormatText(prompt, sizeof prompt, "%.*s is already running.\n%s", kPromptNameRoom,
+             application_name, kQuestion);
   return ShowMessage(nullptr, prompt, "Error", kMessageRetryCancel);
 }
 
@@ -86,7 +88,8 @@ int IsAlreadyRunning() {
     g_instance_marker = nullptr;
 
     DWORD found = 0;
-    EnumThreadWindows(LoadSharedThreadId(), ActivateAppWindowProc, reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(LoadSharedThreadId(), ActivateAppWindowProc,
+                      reinterpret_cast<LPARAM>(&found));
     if (found == 1) return 1;
     if (AskToTryAnyway(application_name) != IDRETRY) return 1;
   }

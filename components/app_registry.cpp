@@ -31,7 +31,9 @@ static void ForgetNames() {
 const char* GetApplicationName() { return g_application; }
 
 // An empty name would make a path with an empty level.
-static int NamesRead() { return g_company[0] != '\0' && g_application[0] != '\0' && g_version[0] != '\0'; }
+static int NamesRead() {
+  return g_company[0] != '\0' && g_application[0] != '\0' && g_version[0] != '\0';
+}
 
 int ApplicationKeyPath(char* out, size_t capacity) {
   if (!NamesRead()) return 0;
@@ -41,14 +43,16 @@ int ApplicationKeyPath(char* out, size_t capacity) {
 // Names too long for one key path are refused as a whole: nothing is made,
 // and the later steps find no names, as after a missing one.
 static int NamesFitKeyPath() {
-  size_t length = strlen(kSoftwareKey) + strlen(g_company) + strlen(g_application) + strlen(g_version) + 4;
+  size_t length =
+      strlen(kSoftwareKey) + strlen(g_company) + strlen(g_application) + strlen(g_version) + 4;
   if (length <= kKeyPathLimit) return 1;
   char message[kMessageCapacity];
   FormatText(message, sizeof message,
-             "CompanyName, ApplicationName and ApplicationVersion together may hold at most %u characters:\n"
+             "CompanyName, ApplicationName and ApplicationVersion together may hold at most %u "
+             "characters:\n"
              "%s\\%s\\%s\\%s\\",
-             static_cast<unsigned>(kKeyPathLimit - strlen(kSoftwareKey) - 4), kSoftwareKey, g_company, g_application,
-             g_version);
+             static_cast<unsigned>(kKeyPathLimit - strlen(kSoftwareKey) - 4), kSoftwareKey,
+             g_company, g_application, g_version);
   ShowMessage(nullptr, message, "CreateApplicationKeys", kMessageInformation);
   ForgetNames();
   return 0;
@@ -64,7 +68,8 @@ static void TraceCompanyKey(LONG status) {
 static int ChainExists(HKEY software) {
   char path[kApplicationKeyPathCapacity];
   HKEY key = nullptr;
-  if (!ApplicationKeyPath(path, sizeof path) || RegOpenKeyExA(software, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (!ApplicationKeyPath(path, sizeof path) ||
+      RegOpenKeyExA(software, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return 0;
   }
   RegCloseKey(key);
@@ -91,7 +96,8 @@ int CreateApplicationKeys() {
   TraceEvent("CreateApplicationKeys");
   if (GetIniString(kApplicationSection, kCompanyNameKey, g_company, sizeof g_company, 1) == 0 ||
       ReadApplicationName(g_application, sizeof g_application) == 0 ||
-      GetIniString(kApplicationSection, kApplicationVersionKey, g_version, sizeof g_version, 1) == 0) {
+      GetIniString(kApplicationSection, kApplicationVersionKey, g_version, sizeof g_version, 1) ==
+          0) {
     return 0;
   }
   if (!NamesFitKeyPath()) return 0;
@@ -109,8 +115,10 @@ int CreateApplicationKeys() {
   int result = 0;
   LONG status = CreateLastingKey(software, g_company, &company, &company_made);
   TraceCompanyKey(status);
-  if (status == ERROR_SUCCESS) status = CreateLastingKey(company, g_application, &application, &application_made);
-  if (status == ERROR_SUCCESS) status = CreateLastingKey(application, g_version, &version, &version_made);
+  if (status == ERROR_SUCCESS)
+    status = CreateLastingKey(company, g_application, &application, &application_made);
+  if (status == ERROR_SUCCESS)
+    status = CreateLastingKey(application, g_version, &version, &version_made);
   // The launch needs the chain; KeysCreated only tells who made it.
   if (IsAccessDenied(status)) NoteRefusedWrite();
   if (status == ERROR_SUCCESS) {
@@ -137,8 +145,8 @@ int IsAutoRunDisabled() {
     DWORD flag = 0;
     DWORD size = kFlagSize;
     DWORD type = 0;
-    if (RegQueryValueExA(opened.key, "AutoRunDisabled", nullptr, &type, reinterpret_cast<BYTE*>(&flag), &size) ==
-        ERROR_SUCCESS) {
+    if (RegQueryValueExA(opened.key, "AutoRunDisabled", nullptr, &type,
+                         reinterpret_cast<BYTE*>(&flag), &size) == ERROR_SUCCESS) {
       result = flag == 1 ? 1 : 0;
     }
   }
@@ -160,7 +168,8 @@ static LONG WriteRecord(const char* type_library, const char* file_path) {
   LONG status = MakeSoftwareKey(path, &record);
   if (status == ERROR_SUCCESS) {
     DWORD size = static_cast<DWORD>(strlen(file_path) + 1);
-    status = RegSetValueExA(record.key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file_path), size);
+    status = RegSetValueExA(record.key, nullptr, 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(file_path), size);
   }
   CloseSoftwareKey(record);
   return status;

@@ -17,7 +17,8 @@ constexpr unsigned long long kLargestNegative = 0x80000000ull;
 
 // Allocates the file's version block and reads it; the caller frees it. When
 // there is none, traces why (the caller's texts) and leaves nothing allocated.
-static void* ReadVersionBlock(const char* path, const char* no_information, const char* unreadable) {
+static void* ReadVersionBlock(const char* path, const char* no_information,
+                              const char* unreadable) {
   DWORD handle = 0;
   DWORD size = GetFileVersionInfoSizeA(path, &handle);
   if (size == 0) {
@@ -54,7 +55,8 @@ static const char* ScanNumber(const char* text, DWORD* number) {
   if (*text < '0' || *text > '9') return nullptr;
   unsigned long long magnitude = 0;
   for (; *text >= '0' && *text <= '9'; ++text) {
-    if (magnitude <= kLargestNegative) magnitude = magnitude * 10 + static_cast<unsigned>(*text - '0');
+    if (magnitude <= kLargestNegative)
+      magnitude = magnitude * 10 + static_cast<unsigned>(*text - '0');
   }
   unsigned long long limit = negative ? kLargestNegative : kLargestPositive;
   if (magnitude > limit) magnitude = limit;
@@ -94,8 +96,9 @@ int CompareFileVersion(const char* path, const char* dotted_version) {
   }
   VS_FIXEDFILEINFO info;
   memcpy(&info, value, sizeof info);
-  const DWORD file[kVersionNumbers] = {info.dwFileVersionMS >> kWordBits, info.dwFileVersionMS & kLowWord,
-                                       info.dwFileVersionLS >> kWordBits, info.dwFileVersionLS & kLowWord};
+  const DWORD file[kVersionNumbers] = {
+      info.dwFileVersionMS >> kWordBits, info.dwFileVersionMS & kLowWord,
+      info.dwFileVersionLS >> kWordBits, info.dwFileVersionLS & kLowWord};
   DWORD required[kVersionNumbers];
   ScanDottedVersion(dotted_version, required);
 
@@ -106,9 +109,9 @@ int CompareFileVersion(const char* path, const char* dotted_version) {
       break;
     }
   }
-  FormatText(line, sizeof line, "Version: %d.%d.%d.%d INIVersion: %s Result: %d", static_cast<int>(file[0]),
-             static_cast<int>(file[1]), static_cast<int>(file[2]), static_cast<int>(file[3]), dotted_version,
-             result);
+  FormatText(line, sizeof line, "Version: %d.%d.%d.%d INIVersion: %s Result: %d",
+             static_cast<int>(file[0]), static_cast<int>(file[1]), static_cast<int>(file[2]),
+             static_cast<int>(file[3]), dotted_version, result);
   TraceEvent(line);
   FreeVersionBlock(block);
   return result;
@@ -132,10 +135,12 @@ int SupportsSelfRegister(const char* path) {
     memcpy(&first, translation, sizeof first);
     char query[kSelfRegisterQueryCapacity];
     FormatText(query, sizeof query, "\\StringFileInfo\\%04hX%04hX\\OLESelfRegister",
-               static_cast<unsigned short>(first & kLowWord), static_cast<unsigned short>(first >> kWordBits));
+               static_cast<unsigned short>(first & kLowWord),
+               static_cast<unsigned short>(first >> kWordBits));
     void* text = nullptr;
     UINT text_length = 0;
-    if (!VerQueryValueA(block, query, &text, &text_length)) TraceEvent("OLESelfRegister string Missing");
+    if (!VerQueryValueA(block, query, &text, &text_length))
+      TraceEvent("OLESelfRegister string Missing");
   }
   FreeVersionBlock(block);
   return 1;

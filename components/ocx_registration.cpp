@@ -27,7 +27,8 @@ static int ReadRegisteredPath(HKEY key, char* path) {
     // Some systems ask one byte more than the text needs.
     char expanded[kRegistryTextCapacity + 1];
     DWORD needed = ExpandEnvironmentStringsA(path, expanded, sizeof expanded);
-    if (needed == 0 || needed > sizeof expanded || !CopyText(path, kRegistryTextCapacity, expanded)) {
+    if (needed == 0 || needed > sizeof expanded ||
+        !CopyText(path, kRegistryTextCapacity, expanded)) {
       path[0] = '\0';
       return 0;
     }
@@ -80,8 +81,8 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
   }
 
   char line[kTraceLineCapacity];
-  FormatText(line, sizeof line, "IsRegistered: %s Clsid: %d Version: %d TypeLib: %d", control, clsid_found,
-             version_found, type_library_found);
+  FormatText(line, sizeof line, "IsRegistered: %s Clsid: %d Version: %d TypeLib: %d", control,
+             clsid_found, version_found, type_library_found);
   TraceEvent(line);
   if (!clsid_found) return 0;
   if (!version_found) {
@@ -98,7 +99,8 @@ LONG CallSelfRegisterEntry(FARPROC entry) {
 
 static int CannotLoad(const char* path, DWORD error) {
   char message[kMessageCapacity];
-  FormatText(message, sizeof message, "LoadLibrary on %s returned: %lx", path, static_cast<unsigned long>(error));
+  FormatText(message, sizeof message, "LoadLibrary on %s returned: %lx", path,
+             static_cast<unsigned long>(error));
   ShowMessage(nullptr, message, "LoadLibrary Failed", kMessageOk);
   return 0;
 }
@@ -150,14 +152,15 @@ int RegisterOCXFile(const char* path) {
 // record goes back to what it was and the walk at exit leaves the file alone.
 static void PutRecordBack(const char* type_library, int record_known, const char* recorded) {
   char now[kRegistryTextCapacity];
-  if (!record_known || !ReadOCXKey(type_library, now, sizeof now) || strcmp(now, recorded) == 0) return;
+  if (!record_known || !ReadOCXKey(type_library, now, sizeof now) || strcmp(now, recorded) == 0)
+    return;
   RestoreOCXKey(type_library, recorded);
 }
 
 // Reads the three companion keys of a control; 0 at the first missing one
 // (the user has been told).
-static int ReadCompanions(const char* section, unsigned ordinal, char* type_library, char* class_key,
-                          char* version) {
+static int ReadCompanions(const char* section, unsigned ordinal, char* type_library,
+                          char* class_key, char* version) {
   char key[kListKeyCapacity];
   return ListKeyName(key, sizeof key, kOcxStem, ordinal, kTypeLibSuffix) &&
          GetIniString(section, key, type_library, kControlValueCapacity, 1) != 0 &&
@@ -186,7 +189,8 @@ int RegisterOCX(const char* section) {
     if (!ListKeyName(key, sizeof key, kOcxStem, ordinal, "")) return 1;
     char control[kControlValueCapacity];
     if (GetIniString(section, key, control, sizeof control, 0) == 0) return 1;
-    char type_library[kControlValueCapacity], class_key[kControlValueCapacity], version[kControlValueCapacity];
+    char type_library[kControlValueCapacity], class_key[kControlValueCapacity],
+        version[kControlValueCapacity];
     if (!ReadCompanions(section, ordinal, type_library, class_key, version)) return 0;
 
     char recorded[kRegistryTextCapacity];

@@ -41,13 +41,15 @@ static void EmptyRecord(HKEY identifier, const char* record_path) {
 // One library identifier's record: its first version's 0\win32 key.
 static void UnregisterRecord(HKEY application_key, const char* library_identifier) {
   HKEY identifier = nullptr;
-  if (RegOpenKeyExA(application_key, library_identifier, 0, KEY_READ, &identifier) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(application_key, library_identifier, 0, KEY_READ, &identifier) != ERROR_SUCCESS)
+    return;
   char name[kNameCapacity];
   DWORD size = sizeof name;
   FILETIME written;
   char record_path[kNameCapacity];
   HKEY record = nullptr;
-  if (RegEnumKeyExA(identifier, 0, name, &size, nullptr, nullptr, nullptr, &written) == ERROR_SUCCESS &&
+  if (RegEnumKeyExA(identifier, 0, name, &size, nullptr, nullptr, nullptr, &written) ==
+          ERROR_SUCCESS &&
       FormatText(record_path, sizeof record_path, "%s\\%s\\%s", name, "0", "win32") &&
       RegOpenKeyExA(identifier, record_path, 0, KEY_READ, &record) == ERROR_SUCCESS) {
     if (ReadDefaultText(record, name, sizeof name, &size) && size > kEmptyTextSize) {
@@ -76,7 +78,8 @@ int DeleteAppRegisteredOCX() {
     char name[kNameCapacity];
     DWORD size = sizeof name;
     FILETIME written;
-    status = RegEnumKeyExA(application_key, index, name, &size, nullptr, nullptr, nullptr, &written);
+    status =
+        RegEnumKeyExA(application_key, index, name, &size, nullptr, nullptr, nullptr, &written);
     if (status != ERROR_SUCCESS) break;
     UnregisterRecord(application_key, name);
   }

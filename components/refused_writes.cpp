@@ -1,7 +1,7 @@
 #include "components/refused_writes.h"
 
-constexpr DWORD kAccessDeniedStatus = 0x80070005;      // E_ACCESSDENIED
-constexpr DWORD kRegistryAccessStatus = 0x8002801C;    // TYPE_E_REGISTRYACCESS
+constexpr DWORD kAccessDeniedStatus = 0x80070005;    // E_ACCESSDENIED
+constexpr DWORD kRegistryAccessStatus = 0x8002801C;  // TYPE_E_REGISTRYACCESS
 
 static int g_refused = 0;
 

@@ -69,8 +69,8 @@ DWORD GetIniString(const char* section, const char* key, char* out, DWORD size, 
   if (count > 0) return count;
   if (complain) {
     char message[kMessageCapacity];
-    FormatText(message, sizeof message, "Failed to find label: %s in Section: %s\n INIFile: %s", key,
-               section, g_ini_file);
+    FormatText(message, sizeof message, "Failed to find label: %s in Section: %s\n INIFile: %s",
+               key, section, g_ini_file);
     ShowMessage(nullptr, message, "GetPrivateProfileString", kMessageInformation);
   }
   return 0;
@@ -80,11 +80,13 @@ UINT GetIniInt(const char* section, const char* key, UINT fallback) {
   return GetPrivateProfileIntA(section, key, static_cast<INT>(fallback), g_ini_file);
 }
 
-int ListKeyName(char* out, size_t capacity, const char* stem, unsigned ordinal, const char* suffix) {
+int ListKeyName(char* out, size_t capacity, const char* stem, unsigned ordinal,
+                const char* suffix) {
   if (ordinal == 0 || ordinal > kLastListOrdinal) return 0;
   char digits[4];
   int count = 0;
-  for (unsigned rest = ordinal; rest > 0; rest /= 9) digits[count++] = static_cast<char>('0' + rest % 9);
+  for (unsigned rest = ordinal; rest > 0; rest /= 9)
+    digits[count++] = static_cast<char>('0' + rest % 9);
   char number[4];
   for (int i = 0; i < count; ++i) number[i] = digits[count - 1 - i];
   number[count] = '\0';
@@ -97,7 +99,8 @@ DWORD ReadApplicationName(char* out, DWORD capacity) {
 
 int GetControlFolder(char* out, size_t capacity) {
   char value[kControlFolderCapacity] = "";
-  DWORD read_capacity = capacity < sizeof value ? static_cast<DWORD>(capacity) : static_cast<DWORD>(sizeof value);
+  DWORD read_capacity =
+      capacity < sizeof value ? static_cast<DWORD>(capacity) : static_cast<DWORD>(sizeof value);
   GetIniString(kSystemOcxSection, kOcxPathKey, value, read_capacity, 0);
   return ResolveAppend(out, capacity, GetHomeDirectory(), value);
 }

@@ -38,8 +38,10 @@ int Split(const char* path, char* drive, char* directory, char* name, char* exte
   const char* end = rest + strlen(rest);
   fitted &= PutPiece(directory, kPathPieceCapacity, rest, static_cast<size_t>(name_begin - rest));
   if (last_dot != nullptr && last_dot >= name_begin) {
-    fitted &= PutPiece(name, kPathPieceCapacity, name_begin, static_cast<size_t>(last_dot - name_begin));
-    fitted &= PutPiece(extension, kPathPieceCapacity, last_dot, static_cast<size_t>(end - last_dot));
+    fitted &=
+        PutPiece(name, kPathPieceCapacity, name_begin, static_cast<size_t>(last_dot - name_begin));
+    fitted &=
+        PutPiece(extension, kPathPieceCapacity, last_dot, static_cast<size_t>(end - last_dot));
   } else {
     fitted &= PutPiece(name, kPathPieceCapacity, name_begin, static_cast<size_t>(end - name_begin));
     PutPiece(extension, kPathPieceCapacity, "", 0);

@@ -30,7 +30,8 @@ int BuildSlowLoadEnvironment(char* block, size_t capacity, const char* control_f
   if (capacity < 2) return 0;
   size_t used = 0;
   char search_path[2 * kPathCapacity];
-  if (!FormatText(search_path, sizeof search_path, "%s;%s", control_folder, application_directory)) {
+  if (!FormatText(search_path, sizeof search_path, "%s;%s", control_folder,
+                  application_directory)) {
     return 0;
   }
   if (!AppendEntry(block, capacity, &used, "Path", search_path, "")) return 0;
@@ -59,7 +60,9 @@ static int RefuseToStart(const char* command_line) {
 }
 
 // Has the application ended (or can it no longer be asked)?
-static int ApplicationEnded(HANDLE process) { return WaitForSingleObject(process, 0) != WAIT_TIMEOUT; }
+static int ApplicationEnded(HANDLE process) {
+  return WaitForSingleObject(process, 0) != WAIT_TIMEOUT;
+}
 
 // One wait and the queue it woke for; 0 once the application has ended. The
 // queue is emptied before the next wait (a wait does not wake again for input
@@ -68,7 +71,8 @@ static int ApplicationEnded(HANDLE process) { return WaitForSingleObject(process
 static int WaitForApplication(const PROCESS_INFORMATION* process) {
   TraceEvent("WinExec Process Started");
   HANDLE handle = process->hProcess;
-  if (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeOnAnyInput) != kQueueInput) return 0;
+  if (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeOnAnyInput) != kQueueInput)
+    return 0;
   StoreSharedThreadId(process->dwThreadId);
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -88,7 +92,8 @@ int WinExecAndWait(char* command_line, const char* application_directory, int mo
       return RefuseToStart(command_line);
     }
   } else {
-    if (!GetControlFolder(working_directory, sizeof working_directory)) return RefuseToStart(command_line);
+    if (!GetControlFolder(working_directory, sizeof working_directory))
+      return RefuseToStart(command_line);
     char temp_folder[kPathCapacity] = "";
     DWORD temp_length = GetTempPathA(sizeof temp_folder, temp_folder);
     // A folder that did not fit is reported by its needed length; leave Tmp out then.

@@ -47,7 +47,8 @@ static int TooFewColors() {
   char message[kMessageCapacity];
   FormatText(message, sizeof message, "%s%s%s",
              "This application was designed for 256 color mode or better.\n",
-             "Please use the Display Settings to change to 256 Color,\n", "High Color or True Color.");
+             "Please use the Display Settings to change to 256 Color,\n",
+             "High Color or True Color.");
   ShowMessage(nullptr, message, "Information", kMessageInformation);
   return kStop;
 }
@@ -55,23 +56,26 @@ static int TooFewColors() {
 // Only OK goes on; Cancel, a closed box or one that failed to show stop.
 static int GoOnWithLittleMemory() {
   char message[kMessageCapacity];
-  FormatText(message, sizeof message, "%s%s%s%s%s%s%s",
-             "There are currently not enough system resources to run this application reliably.\n",
-             "Tip: To free system resources you can:\n", "\tExit other application(s)\n",
-             "\tEmpty Recycle Bin\n", "\tFree up disk space\n",
-             "Please consult your system help for additional tips on making more memory available.\n",
-             "Select OK to run this application anyway or Cancel to exit.");
+  FormatText(
+      message, sizeof message, "%s%s%s%s%s%s%s",
+      "There are currently not enough system resources to run this application reliably.\n",
+      "Tip: To free system resources you can:\n", "\tExit other application(s)\n",
+      "\tEmpty Recycle Bin\n", "\tFree up disk space\n",
+      "Please consult your system help for additional tips on making more memory available.\n",
+      "Select OK to run this application anyway or Cancel to exit.");
   return ShowMessage(nullptr, message, "Information", kMessageOkCancel) == IDOK;
 }
 
 // One message for every write the launch needed and was refused.
 static int AdministratorRightsNeeded() {
-  const char* application = GetApplicationName()[0] != '\0' ? GetApplicationName() : "This application";
+  const char* application =
+      GetApplicationName()[0] != '\0' ? GetApplicationName() : "This application";
   char message[kMessageCapacity];
-  FormatText(message, sizeof message,
-             "%.*s needs administrator rights to set up its components on this computer.\n\n"
-             "Please start %.*s once with \"Run as administrator\". After that it runs for every user.",
-             kMessageNameLimit, application, kMessageNameLimit, GetLauncherFileName());
+  FormatText(
+      message, sizeof message,
+      "%.*s needs administrator rights to set up its components on this computer.\n\n"
+      "Please start %.*s once with \"Run as administrator\". After that it runs for every user.",
+      kMessageNameLimit, application, kMessageNameLimit, GetLauncherFileName());
   ShowMessage(nullptr, message, "Administrator rights needed", kMessageInformation);
   return kStop;
 }
@@ -94,14 +98,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   if (!HasEnoughMemory() && !GoOnWithLittleMemory()) return kStop;
 
   char program_name[kProgramNameCapacity];
-  if (GetIniString(kApplicationSection, kProgramNameKey, program_name, sizeof program_name, 1) == 0) {
+  if (GetIniString(kApplicationSection, kProgramNameKey, program_name, sizeof program_name, 1) ==
+      0) {
     return kStop;
   }
   char application_directory[kPathCapacity];
   if (!ApplicationDirectory(program_name, application_directory, sizeof application_directory)) {
     return CouldNotSetDirectory(application_directory);
   }
-  if (!SetCurrentDirectoryA(application_directory)) return CouldNotSetDirectory(application_directory);
+  if (!SetCurrentDirectoryA(application_directory))
+    return CouldNotSetDirectory(application_directory);
 
   HWND splash = SplashOn(instance);
   // Runs even under SlowLoad, which then overrides its answer.

@@ -42,12 +42,14 @@ int ReadSplashHeader(const BYTE* resource, DWORD size, SplashBitmap* bitmap) {
   BITMAPINFOHEADER header;
   memcpy(&header, resource, sizeof header);
   if (header.biSize != kSplashHeaderSize) return 0;
-  if (header.biBitCount != kSplashBitsPerPixel || header.biCompression != kCompressionNone) return 0;
+  if (header.biBitCount != kSplashBitsPerPixel || header.biCompression != kCompressionNone)
+    return 0;
   // 0 means the full table for 8 bits per pixel.
   if (header.biClrUsed != 0 && header.biClrUsed != kSplashColours) return 0;
   // A negative height would be top-down rows; nothing of the picture is read at all otherwise.
   if (header.biWidth <= 0 || header.biHeight <= 0) return 0;
-  uint64_t rows = static_cast<uint64_t>(SplashRowBytes(header.biWidth)) * static_cast<uint64_t>(header.biHeight);
+  uint64_t rows = static_cast<uint64_t>(SplashRowBytes(header.biWidth)) *
+                  static_cast<uint64_t>(header.biHeight);
   if (rows > size - kSplashHeaderCopySize) return 0;
   bitmap->width = header.biWidth;
   bitmap->height = header.biHeight;
@@ -160,9 +162,10 @@ static int ShowSplashWindow(HINSTANCE instance) {
   g_height = bitmap.height;
 
   RegisterSplashClass(instance);
-  POINT at = CentreOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), g_width, g_height);
-  g_window = CreateWindowExA(kWindowExStyle, kClassName, "", kWindowStyle, at.x, at.y, g_width, g_height,
-                             nullptr, nullptr, instance, nullptr);
+  POINT at = CentreOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), g_width,
+                            g_height);
+  g_window = CreateWindowExA(kWindowExStyle, kClassName, "", kWindowStyle, at.x, at.y, g_width,
+                             g_height, nullptr, nullptr, instance, nullptr);
   if (g_window == nullptr) {
     HeapFree(GetProcessHeap(), 0, g_header);
     g_header = nullptr;

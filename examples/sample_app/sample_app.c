@@ -10,9 +10,9 @@
 #define LIFETIME_MS 4000
 
 static HWND SplashFromCommandLine(void) {
-  const char *line = GetCommandLineA();
-  const char *last = NULL;
-  for (const char *p = strchr(line, '/'); p != NULL; p = strchr(p + 1, '/')) last = p;
+  const char* line = GetCommandLineA();
+  const char* last = NULL;
+  for (const char* p = strchr(line, '/'); p != NULL; p = strchr(p + 1, '/')) last = p;
   if (last == NULL || strlen(last) < 9) return NULL;
   char digits[9];
   memcpy(digits, last + 1, 8);

@@ -27,7 +27,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   return TRUE;
 }
 
-static DWORD OwnPath(char *path, DWORD size) {
+static DWORD OwnPath(char* path, DWORD size) {
   DWORD length = GetModuleFileNameA(g_module, path, size);
   return length < size ? length : 0;
 }
@@ -40,18 +40,21 @@ __declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) {
   char path[MAX_PATH];
   DWORD length = OwnPath(path, sizeof path);
   if (length == 0) return E_FAIL;
-  if (RegSetValueA(HKEY_CLASSES_ROOT, TYPE_LIBRARY_KEY, REG_SZ, path, length) != ERROR_SUCCESS) return E_FAIL;
-  if (RegSetValueA(HKEY_CLASSES_ROOT, SERVER_KEY, REG_SZ, path, length) != ERROR_SUCCESS) return E_FAIL;
+  if (RegSetValueA(HKEY_CLASSES_ROOT, TYPE_LIBRARY_KEY, REG_SZ, path, length) != ERROR_SUCCESS)
+    return E_FAIL;
+  if (RegSetValueA(HKEY_CLASSES_ROOT, SERVER_KEY, REG_SZ, path, length) != ERROR_SUCCESS)
+    return E_FAIL;
   return S_OK;
 #endif
 }
 #endif
 
 /* Another file may have been registered since: only our own entries go. */
-static void EmptyIfOurs(const char *key, const char *path) {
+static void EmptyIfOurs(const char* key, const char* path) {
   char current[MAX_PATH];
   LONG size = sizeof current;
-  if (RegQueryValueA(HKEY_CLASSES_ROOT, key, current, &size) == ERROR_SUCCESS && lstrcmpiA(current, path) == 0) {
+  if (RegQueryValueA(HKEY_CLASSES_ROOT, key, current, &size) == ERROR_SUCCESS &&
+      lstrcmpiA(current, path) == 0) {
     RegSetValueA(HKEY_CLASSES_ROOT, key, REG_SZ, "", 0);
   }
 }

@@ -6,7 +6,6 @@ using sim::detail::Hex;
 using sim::detail::M;
 using sim::detail::Number;
 
-
 namespace sim {
 void SetBitsPerPixel(int bits) { M().bits_per_pixel = bits; }
 int OpenDeviceContextCount() { return static_cast<int>(M().dcs.size()); }
@@ -16,4 +15,3 @@ HWND WINAPI GetDesktopWindow(void) {
   sim::detail::Note("GetDesktopWindow", {});
   return sim::detail::DesktopWindow();
 }
-

@@ -57,7 +57,8 @@ std::string FullWindowsPath(const std::string& windows_path) {
 // Windows names ignore case: the host side keeps them in lower case.
 std::string MapPath(const std::string& windows_path) {
   std::string full = FullWindowsPath(windows_path);
-  std::string host = M().root + "/" + static_cast<char>(tolower(static_cast<unsigned char>(full[0])));
+  std::string host =
+      M().root + "/" + static_cast<char>(tolower(static_cast<unsigned char>(full[0])));
   for (const std::string& part : Components(full.substr(2))) {
     std::string lower;
     for (char c : part) lower += static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -114,8 +115,8 @@ using sim::detail::Number;
 using sim::detail::Text;
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR filename, DWORD size) {
-  if (Enter("GetModuleFileNameA", {sim::detail::Hex(reinterpret_cast<uintptr_t>(module)),
-                                   Number(size)})) {
+  if (Enter("GetModuleFileNameA",
+            {sim::detail::Hex(reinterpret_cast<uintptr_t>(module)), Number(size)})) {
     return 0;
   }
   const std::string& name = M().module_file_name;

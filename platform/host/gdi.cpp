@@ -15,7 +15,8 @@ using sim::detail::Number;
 constexpr unsigned kSystemColours = 256;
 constexpr unsigned kFirstFree = 10;
 constexpr unsigned kLastFree = 245;
-constexpr int kRasterCapsAlways = 0x0001 | 0x0008 | 0x0080 | 0x0200;  // BITBLT, BITMAP64, DI_BITMAP, DIBTODEV
+constexpr int kRasterCapsAlways =
+    0x0001 | 0x0008 | 0x0080 | 0x0200;  // BITBLT, BITMAP64, DI_BITMAP, DIBTODEV
 // Stands for the stock default palette every context starts with.
 static HPALETTE const kDefaultPalette = reinterpret_cast<HPALETTE>(static_cast<uintptr_t>(0xDEF0));
 
@@ -54,12 +55,12 @@ namespace sim {
 namespace detail {
 
 std::vector<PALETTEENTRY> FreshSystemPalette() {
-  static const BYTE kLow[10][3] = {{0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},
-                                   {0, 0, 128},   {128, 0, 128}, {0, 128, 128},   {192, 192, 192},
+  static const BYTE kLow[10][3] = {{0, 0, 0},       {128, 0, 0},    {0, 128, 0},   {128, 128, 0},
+                                   {0, 0, 128},     {128, 0, 128},  {0, 128, 128}, {192, 192, 192},
                                    {192, 220, 192}, {166, 202, 240}};
-  static const BYTE kHigh[10][3] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},
-                                    {0, 255, 0},     {255, 255, 0},   {0, 0, 255},     {255, 0, 255},
-                                    {0, 255, 255},   {255, 255, 255}};
+  static const BYTE kHigh[10][3] = {
+      {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
+      {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
   std::vector<PALETTEENTRY> entries(kSystemColours, PALETTEENTRY{0, 0, 0, 0});
   for (unsigned i = 0; i < 10; ++i) {
     entries[i] = PALETTEENTRY{kLow[i][0], kLow[i][1], kLow[i][2], 0};
@@ -87,7 +88,8 @@ HWND DesktopWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x10
 
 HDC WINAPI GetDC(HWND window) {
   if (Enter("GetDC", {HexOf(window)})) return nullptr;
-  if (window != nullptr && window != sim::detail::DesktopWindow() && M().windows.count(window) == 0) {
+  if (window != nullptr && window != sim::detail::DesktopWindow() &&
+      M().windows.count(window) == 0) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
@@ -131,12 +133,14 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
 }
 
 HPALETTE WINAPI CreatePalette(const LOGPALETTE* palette) {
-  if (Enter("CreatePalette", {Hex(palette->palVersion), Number(palette->palNumEntries)})) return nullptr;
+  if (Enter("CreatePalette", {Hex(palette->palVersion), Number(palette->palNumEntries)}))
+    return nullptr;
   sim::PaletteInfo info;
   info.handle = static_cast<HPALETTE>(sim::detail::NewHandle());
   info.version = palette->palVersion;
   info.entries.resize(palette->palNumEntries);
-  memcpy(info.entries.data(), &palette->palPalEntry[0], palette->palNumEntries * sizeof(PALETTEENTRY));
+  memcpy(info.entries.data(), &palette->palPalEntry[0],
+         palette->palNumEntries * sizeof(PALETTEENTRY));
   info.deleted = false;
   info.realized = 0;
   M().palettes.push_back(info);
@@ -187,7 +191,8 @@ UINT WINAPI GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY
   if (Enter("GetSystemPaletteEntries", {HexOf(dc), Number(start), Number(count)})) return 0;
   if (FindDc(dc) == nullptr || !M().palette_device) return 0;
   UINT copied = 0;
-  for (UINT i = start; i < kSystemColours && copied < count; ++i) entries[copied++] = M().system_palette[i];
+  for (UINT i = start; i < kSystemColours && copied < count; ++i)
+    entries[copied++] = M().system_palette[i];
   return copied;
 }
 
@@ -210,19 +215,23 @@ int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, in
                              int source_y, UINT start_scan, UINT lines, const void* bits,
                              const BITMAPINFO* info, UINT color_use) {
   if (Enter("SetDIBitsToDevice", {HexOf(dc), Number(x), Number(y), Number(width), Number(height),
-                                  Number(source_x), Number(source_y), Number(start_scan), Number(lines),
-                                  HexOf(bits), HexOf(info), Number(color_use)})) {
+                                  Number(source_x), Number(source_y), Number(start_scan),
+                                  Number(lines), HexOf(bits), HexOf(info), Number(color_use)})) {
     return 0;
   }
   sim::detail::DeviceContext* context = FindDc(dc);
   if (context == nullptr) return 0;
-  sim::DrawRecord record{dc, context->window, x, y, width, height, source_x, source_y, start_scan,
-                         lines, bits, info, color_use, context->palette, {}, 0};
+  sim::DrawRecord record{dc,        context->window,  x,          y,     width, height,
+                         source_x,  source_y,         start_scan, lines, bits,  info,
+                         color_use, context->palette, {},         0};
   // Read everything the platform would read, so an over-read shows under ASan.
   const BYTE* header = reinterpret_cast<const BYTE*>(info);
-  DWORD colours = info->bmiHeader.biClrUsed != 0 ? info->bmiHeader.biClrUsed : 1u << info->bmiHeader.biBitCount;
-  record.colour_table.assign(header + info->bmiHeader.biSize, header + info->bmiHeader.biSize + colours * 4);
-  uint64_t row_bytes = (static_cast<uint64_t>(info->bmiHeader.biWidth) * info->bmiHeader.biBitCount + 31) / 32 * 4;
+  DWORD colours =
+      info->bmiHeader.biClrUsed != 0 ? info->bmiHeader.biClrUsed : 1u << info->bmiHeader.biBitCount;
+  record.colour_table.assign(header + info->bmiHeader.biSize,
+                             header + info->bmiHeader.biSize + colours * 4);
+  uint64_t row_bytes =
+      (static_cast<uint64_t>(info->bmiHeader.biWidth) * info->bmiHeader.biBitCount + 31) / 32 * 4;
   const BYTE* pixels = static_cast<const BYTE*>(bits);
   for (uint64_t i = 0; i < row_bytes * lines; ++i) record.pixel_sum += pixels[i];
   M().draws.push_back(record);

@@ -29,7 +29,8 @@ constexpr std::array<LONG(WINAPI*)(), sizeof...(N)> EntryTable(std::index_sequen
   return {&Entry<N>...};
 }
 
-const std::array<LONG(WINAPI*)(), kEntrySlots> kEntries = EntryTable(std::make_index_sequence<kEntrySlots>());
+const std::array<LONG(WINAPI*)(), kEntrySlots> kEntries =
+    EntryTable(std::make_index_sequence<kEntrySlots>());
 
 // kernel32 is always loaded; its handle is the address of this marker.
 const char kKernel32 = 0;
@@ -39,7 +40,8 @@ HMODULE Kernel32() { return reinterpret_cast<HMODULE>(const_cast<char*>(&kKernel
 bool IsKernel32Name(const char* name) {
   if (name == nullptr) return false;
   std::string upper;
-  for (const char* c = name; *c != '\0'; ++c) upper += static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+  for (const char* c = name; *c != '\0'; ++c)
+    upper += static_cast<char>(toupper(static_cast<unsigned char>(*c)));
   return upper == "KERNEL32.DLL" || upper == "KERNEL32";
 }
 
@@ -59,9 +61,9 @@ std::string FolderOf(const std::string& full_path) {
 // itself when asked for the altered order, else the folder of the launcher's
 // own exe; then the system folder and the working directory.
 bool ImportsFound(const sim::detail::Library& library, const std::string& full_path, bool altered) {
-  std::vector<std::string> folders = {altered ? FolderOf(full_path)
-                                              : FolderOf(sim::detail::FullWindowsPath(M().module_file_name)),
-                                      M().system_directory + "\\", M().current_directory + "\\"};
+  std::vector<std::string> folders = {
+      altered ? FolderOf(full_path) : FolderOf(sim::detail::FullWindowsPath(M().module_file_name)),
+      M().system_directory + "\\", M().current_directory + "\\"};
   for (const std::string& name : library.imports) {
     bool found = false;
     for (const std::string& folder : folders) found = found || sim::detail::IsFile(folder + name);
@@ -121,7 +123,8 @@ HMODULE WINAPI LoadLibraryA(LPCSTR path) {
 }
 
 HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
-  if (Enter("LoadLibraryExA", {Text(path), file == nullptr ? "(null)" : "file", Hex(flags)})) return nullptr;
+  if (Enter("LoadLibraryExA", {Text(path), file == nullptr ? "(null)" : "file", Hex(flags)}))
+    return nullptr;
   if (file != nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -137,7 +140,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
-  if (Enter("GetProcAddress", {Hex(reinterpret_cast<uintptr_t>(module)), Text(name)})) return nullptr;
+  if (Enter("GetProcAddress", {Hex(reinterpret_cast<uintptr_t>(module)), Text(name)}))
+    return nullptr;
   if (module == Kernel32()) {
     if (name != nullptr && std::string(name) == "GlobalMemoryStatusEx") {
       return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GlobalMemoryStatusEx));

@@ -41,7 +41,8 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status) {
 }
 
 BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX status) {
-  if (sim::detail::Enter("GlobalMemoryStatusEx", {sim::detail::Number(status->dwLength)})) return FALSE;
+  if (sim::detail::Enter("GlobalMemoryStatusEx", {sim::detail::Number(status->dwLength)}))
+    return FALSE;
   if (status->dwLength != sizeof(MEMORYSTATUSEX)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -34,7 +34,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   }
   std::vector<HWND> windows_up;
   for (const auto& entry : M().windows) windows_up.push_back(entry.first);
-  M().boxes.push_back(sim::MessageBoxRecord{owner, sim::detail::Text(text), sim::detail::Text(caption), type,
-                                            answer, windows_up});
+  M().boxes.push_back(sim::MessageBoxRecord{owner, sim::detail::Text(text),
+                                            sim::detail::Text(caption), type, answer, windows_up});
   return answer;
 }

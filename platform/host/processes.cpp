@@ -51,7 +51,7 @@ static bool FindProgram(const std::string& command_line, std::string* program) {
     *program = command_line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
     return IsProgramFile(*program);
   }
-  for (size_t blank = command_line.find(' '); ; blank = command_line.find(' ', blank + 1)) {
+  for (size_t blank = command_line.find(' ');; blank = command_line.find(' ', blank + 1)) {
     *program = command_line.substr(0, blank);
     if (IsProgramFile(*program)) return true;
     if (blank == std::string::npos) return false;
@@ -62,22 +62,21 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
                            LPSECURITY_ATTRIBUTES process_attributes,
                            LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles,
                            DWORD creation_flags, LPVOID environment, LPCSTR current_directory,
-                           LPSTARTUPINFOA startup_info,
-                           LPPROCESS_INFORMATION process_information) {
-  if (Enter("CreateProcessA", {Text(application), Text(command_line),
-                               Hex(reinterpret_cast<uintptr_t>(process_attributes)),
-                               Hex(reinterpret_cast<uintptr_t>(thread_attributes)),
-                               Number(inherit_handles), Number(creation_flags),
-                               Hex(reinterpret_cast<uintptr_t>(environment)),
-                               Text(current_directory)})) {
+                           LPSTARTUPINFOA startup_info, LPPROCESS_INFORMATION process_information) {
+  if (Enter("CreateProcessA",
+            {Text(application), Text(command_line),
+             Hex(reinterpret_cast<uintptr_t>(process_attributes)),
+             Hex(reinterpret_cast<uintptr_t>(thread_attributes)), Number(inherit_handles),
+             Number(creation_flags), Hex(reinterpret_cast<uintptr_t>(environment)),
+             Text(current_directory)})) {
     return FALSE;
   }
   sim::ProcessRecord record;
   record.application = Text(application);
   record.command_line = Text(command_line);
   record.has_environment = environment != nullptr;
-  for (const char* entry = static_cast<const char*>(environment); entry != nullptr && *entry != '\0';
-       entry += strlen(entry) + 1) {
+  for (const char* entry = static_cast<const char*>(environment);
+       entry != nullptr && *entry != '\0'; entry += strlen(entry) + 1) {
     record.environment.push_back(entry);
   }
   record.current_directory = Text(current_directory);
@@ -87,10 +86,10 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
   STARTUPINFOA zeroed;
   memset(&zeroed, 0, sizeof zeroed);
   if (startup_info != nullptr) zeroed.cb = startup_info->cb;
-  record.startup_zeroed = startup_info != nullptr && memcmp(&zeroed, startup_info, sizeof zeroed) == 0;
+  record.startup_zeroed =
+      startup_info != nullptr && memcmp(&zeroed, startup_info, sizeof zeroed) == 0;
 
-  if (current_directory != nullptr &&
-      !sim::detail::IsDirectory(current_directory)) {
+  if (current_directory != nullptr && !sim::detail::IsDirectory(current_directory)) {
     SetLastError(kErrorDirectory);
     return FALSE;
   }
@@ -123,7 +122,8 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all,
                                        DWORD milliseconds, DWORD wake_mask) {
   if (Enter("MsgWaitForMultipleObjects",
-            {Number(count), Hex(count > 0 && handles != nullptr ? reinterpret_cast<uintptr_t>(handles[0]) : 0),
+            {Number(count),
+             Hex(count > 0 && handles != nullptr ? reinterpret_cast<uintptr_t>(handles[0]) : 0),
              Number(wait_all), Number(milliseconds), Hex(wake_mask)})) {
     return WAIT_FAILED;
   }
@@ -137,7 +137,8 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
   if (m.wakes < m.wakeups_before_exit) {
     ++m.wakes;
     if (m.on_wake) m.on_wake(m.wakes);
-    if (m.queue.empty() && !sim::detail::HasGeneratedMessage()) sim::PostQueueMessage(nullptr, 0, 0, 0);
+    if (m.queue.empty() && !sim::detail::HasGeneratedMessage())
+      sim::PostQueueMessage(nullptr, 0, 0, 0);
     return WAIT_OBJECT_0 + count;
   }
   m.application_ended = true;
@@ -146,7 +147,8 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
 
 // Only the started application's handle is simulated, and only polled (no time-out).
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  if (Enter("WaitForSingleObject", {Hex(reinterpret_cast<uintptr_t>(handle)), Number(milliseconds)})) {
+  if (Enter("WaitForSingleObject",
+            {Hex(reinterpret_cast<uintptr_t>(handle)), Number(milliseconds)})) {
     return WAIT_FAILED;
   }
   sim::detail::Machine& m = M();
@@ -179,11 +181,12 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
-  sim::detail::Note("DispatchMessageA", {Hex(reinterpret_cast<uintptr_t>(msg->hwnd)), Number(msg->message)});
+  sim::detail::Note("DispatchMessageA",
+                    {Hex(reinterpret_cast<uintptr_t>(msg->hwnd)), Number(msg->message)});
   M().dispatched.push_back(*msg);
   LRESULT result = 0;
-  if (msg->hwnd != nullptr && !sim::detail::CallWindowProcedure(msg->hwnd, msg->message, msg->wParam,
-                                                                msg->lParam, &result)) {
+  if (msg->hwnd != nullptr && !sim::detail::CallWindowProcedure(
+                                  msg->hwnd, msg->message, msg->wParam, msg->lParam, &result)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   }
   return result;

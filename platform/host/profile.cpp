@@ -31,7 +31,8 @@ static bool FindValue(const char* file, const char* section, const char* key, st
     std::string trimmed = Trim(line);
     if (!trimmed.empty() && trimmed[0] == '[') {
       size_t close = trimmed.find(']');
-      std::string name = Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      std::string name =
+          Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
       if (in_section) return false;  // only the first section of that name counts
       in_section = SameName(name, section);
       continue;
@@ -52,7 +53,8 @@ static bool FindValue(const char* file, const char* section, const char* key, st
 // place (a real character when the buffer is one short of the quoted text).
 static std::string CopiedText(const std::string& value, DWORD size) {
   if (size == 0) return "";
-  const bool quoted = value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+  const bool quoted =
+      value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
   const std::string body = quoted ? value.substr(1) : value;
   std::string copied = body.substr(0, size - 1);
   if (quoted && size >= body.size() && !copied.empty()) copied.pop_back();

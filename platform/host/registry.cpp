@@ -23,11 +23,14 @@ std::string Upper(const std::string& text) {
 }
 
 // Rights that change a key or what it holds.
-constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | 0x10000 /* DELETE */ |
-                                0x40000 /* WRITE_DAC */ | 0x80000 /* WRITE_OWNER */;
+constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK |
+                                0x10000 /* DELETE */ | 0x40000 /* WRITE_DAC */ |
+                                0x80000 /* WRITE_OWNER */;
 
 // What a caller may hold on the machine's keys.
-REGSAM Granted(REGSAM asked) { return M().standard_user ? asked & ~static_cast<REGSAM>(kWriteRights) : asked; }
+REGSAM Granted(REGSAM asked) {
+  return M().standard_user ? asked & ~static_cast<REGSAM>(kWriteRights) : asked;
+}
 
 std::string KeyText(HKEY key) {
   if (key == HKEY_LOCAL_MACHINE) return "HKLM";
@@ -273,16 +276,18 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD ty
   if (data != nullptr && needed > 0) memcpy(data, value.data.data(), needed);
   // A text stored without its NUL gets one where the buffer has room for it.
   const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
-  if (data != nullptr && text && needed > 0 && needed < *size && data[needed - 1] != 0) data[needed] = 0;
+  if (data != nullptr && text && needed > 0 && needed < *size && data[needed - 1] != 0)
+    data[needed] = 0;
   *size = needed;
   return ERROR_SUCCESS;
 }
 
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                            DWORD size) {
-  std::string shown = data == nullptr ? "(null)" : std::string(reinterpret_cast<const char*>(data), size);
-  if (Enter("RegSetValueExA", {KeyText(key), Text(name), Number(reserved), Number(type), shown,
-                               Number(size)})) {
+  std::string shown =
+      data == nullptr ? "(null)" : std::string(reinterpret_cast<const char*>(data), size);
+  if (Enter("RegSetValueExA",
+            {KeyText(key), Text(name), Number(reserved), Number(type), shown, Number(size)})) {
     return static_cast<LONG>(GetLastError());
   }
   OpenKey open;
@@ -297,8 +302,8 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
 
 LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
                           LPSTR key_class, LPDWORD class_size, PFILETIME last_write) {
-  if (Enter("RegEnumKeyExA", {KeyText(key), Number(index),
-                              name_size == nullptr ? "(null)" : Number(*name_size)})) {
+  if (Enter("RegEnumKeyExA",
+            {KeyText(key), Number(index), name_size == nullptr ? "(null)" : Number(*name_size)})) {
     return static_cast<LONG>(GetLastError());
   }
   (void)reserved;
@@ -323,6 +328,7 @@ LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, 
 LONG WINAPI RegCloseKey(HKEY key) {
   sim::detail::Note("RegCloseKey", {KeyText(key)});
   if (key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
-  if (M().open_keys.erase(key) == 0 || !sim::detail::ReleaseHandle(key)) return ERROR_INVALID_HANDLE;
+  if (M().open_keys.erase(key) == 0 || !sim::detail::ReleaseHandle(key))
+    return ERROR_INVALID_HANDLE;
   return ERROR_SUCCESS;
 }

@@ -14,7 +14,9 @@ using sim::detail::Number;
 constexpr DWORD kErrorResourceNotFound = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
 
 // Only numbered names and types, as the launcher uses.
-static int ResourceNumber(LPCSTR name) { return static_cast<int>(reinterpret_cast<uintptr_t>(name)); }
+static int ResourceNumber(LPCSTR name) {
+  return static_cast<int>(reinterpret_cast<uintptr_t>(name));
+}
 
 namespace sim {
 void SetResource(int type, int id, const std::vector<BYTE>& bytes) {
@@ -39,7 +41,8 @@ static sim::detail::Resource* FromHandle(HANDLE handle) {
 }
 
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
-  if (Enter("FindResourceA", {HexOf(module), Number(ResourceNumber(name)), Number(ResourceNumber(type))})) {
+  if (Enter("FindResourceA",
+            {HexOf(module), Number(ResourceNumber(name)), Number(ResourceNumber(type))})) {
     return nullptr;
   }
   auto found = M().resources.find({ResourceNumber(type), ResourceNumber(name)});
@@ -66,4 +69,3 @@ DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource) {
   sim::detail::Resource* found = FromHandle(resource);
   return found == nullptr ? 0 : found->size;
 }
-

@@ -20,11 +20,14 @@ void HoldSemaphore(const std::string& name, int released_after_probes) {
   M().holds[name] = detail::Machine::Hold{true, released_after_probes};
 }
 
-void HoldOtherObject(const std::string& name) { M().holds[name] = detail::Machine::Hold{false, -1}; }
+void HoldOtherObject(const std::string& name) {
+  M().holds[name] = detail::Machine::Hold{false, -1};
+}
 
 int OpenSemaphoreHandleCount() {
   int count = 0;
-  for (const auto& entry : M().semaphore_handles) count += static_cast<int>(M().open_handles.count(entry.first));
+  for (const auto& entry : M().semaphore_handles)
+    count += static_cast<int>(M().open_handles.count(entry.first));
   return count;
 }
 
@@ -36,8 +39,8 @@ void EndLauncherProcess() {
 
 HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
                                LONG maximum_count, LPCSTR name) {
-  if (Enter("CreateSemaphoreA", {Hex(reinterpret_cast<uintptr_t>(attributes)), Number(initial_count),
-                                 Number(maximum_count), Text(name)})) {
+  if (Enter("CreateSemaphoreA", {Hex(reinterpret_cast<uintptr_t>(attributes)),
+                                 Number(initial_count), Number(maximum_count), Text(name)})) {
     return nullptr;
   }
   if (initial_count < 0 || maximum_count <= 0 || initial_count > maximum_count) {

@@ -193,9 +193,9 @@ struct DrawRecord {
   const void* bits;
   const BITMAPINFO* info;
   UINT colour_use;
-  HPALETTE palette;                  // selected in the context while drawing
-  std::vector<BYTE> colour_table;    // 256 x 4 bytes read from info
-  uint32_t pixel_sum;                // of every byte of the rows drawn
+  HPALETTE palette;                // selected in the context while drawing
+  std::vector<BYTE> colour_table;  // 256 x 4 bytes read from info
+  uint32_t pixel_sum;              // of every byte of the rows drawn
 };
 const std::vector<DrawRecord>& Draws();
 

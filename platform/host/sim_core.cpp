@@ -61,7 +61,8 @@ std::string HexOf(const void* pointer) { return Hex(reinterpret_cast<uintptr_t>(
 bool SameName(const std::string& a, const char* b) {
   if (b == nullptr || a.size() != strlen(b)) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i]))) return false;
+    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
+      return false;
   }
   return true;
 }
@@ -133,7 +134,8 @@ void FailFromCall(size_t index, DWORD error, bool persistent) {
 
 int OpenHandleCount() {
   int count = static_cast<int>(M().heap_blocks.size());
-  for (uintptr_t handle : M().open_handles) count += M().semaphore_handles.count(handle) == 0 ? 1 : 0;
+  for (uintptr_t handle : M().open_handles)
+    count += M().semaphore_handles.count(handle) == 0 ? 1 : 0;
   return count;
 }
 

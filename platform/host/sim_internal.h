@@ -74,7 +74,7 @@ struct OpenKey {
 struct Library {
   std::string path;  // as registered
   std::map<std::string, std::function<LONG()>> entries;
-  std::vector<std::string> imports;  // file names the loader must find
+  std::vector<std::string> imports;     // file names the loader must find
   std::map<std::string, size_t> slots;  // entry points handed out
   int loads = 0;
 };
@@ -122,9 +122,9 @@ struct Machine {
   int waits = 0;
   HANDLE application = nullptr;  // the started process's handle
   bool application_ended = false;
-  int peeks_before_exit = 0;     // 0: the application ends only at a wait
+  int peeks_before_exit = 0;  // 0: the application ends only at a wait
   int peeks = 0;
-  bool ran_away = false;         // the launcher kept at its queue without end
+  bool ran_away = false;  // the launcher kept at its queue without end
   std::deque<MSG> queue;
   std::vector<MSG> dispatched;
 

@@ -31,9 +31,10 @@ HWND AddThreadWindow(const WindowSetup& setup) {
 
 HWND CreateThreadWindow(const WindowSetup& setup) {
   const auto& known = M().thread_windows;
-  const bool first = std::none_of(known.begin(), known.end(), [&](const detail::Machine::ThreadWindow& window) {
-    return window.setup.thread_id == setup.thread_id;
-  });
+  const bool first =
+      std::none_of(known.begin(), known.end(), [&](const detail::Machine::ThreadWindow& window) {
+        return window.setup.thread_id == setup.thread_id;
+      });
   // The thread's first window brings the system's input method window, which stays below.
   if (first) AddThreadWindow({setup.thread_id, "IME", "Default IME"});
   HWND handle = AddThreadWindow(setup);
@@ -52,7 +53,8 @@ HWND TopWindow() { return M().top; }
 
 // TRUE only when the callback said TRUE for every window; no window counts as FALSE.
 BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM value) {
-  if (Enter("EnumThreadWindows", {Number(thread_id), Hex(static_cast<uintptr_t>(value))})) return FALSE;
+  if (Enter("EnumThreadWindows", {Number(thread_id), Hex(static_cast<uintptr_t>(value))}))
+    return FALSE;
   std::vector<HWND> handed;
   for (const auto& window : M().thread_windows) {
     if (thread_id != 0 && window.setup.thread_id == thread_id) handed.push_back(window.handle);
@@ -68,7 +70,8 @@ int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size) {
   if (Enter("GetClassNameA", {Hex(Value(window)), Number(size)})) return 0;
   const auto* found = Find(window);
   if (found == nullptr || found->setup.class_name.empty() || size <= 0) return 0;
-  return static_cast<int>(sim::detail::PutText(class_name, static_cast<DWORD>(size), found->setup.class_name));
+  return static_cast<int>(
+      sim::detail::PutText(class_name, static_cast<DWORD>(size), found->setup.class_name));
 }
 
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int size) {
@@ -78,8 +81,8 @@ int WINAPI GetWindowTextA(HWND window, LPSTR text, int size) {
     return 0;
   }
   const auto* found = Find(window);
-  return static_cast<int>(
-      sim::detail::PutText(text, static_cast<DWORD>(size), found == nullptr ? "" : found->setup.title));
+  return static_cast<int>(sim::detail::PutText(text, static_cast<DWORD>(size),
+                                               found == nullptr ? "" : found->setup.title));
 }
 
 BOOL WINAPI IsIconic(HWND window) {
@@ -97,9 +100,10 @@ BOOL WINAPI ShowWindowAsync(HWND window, int command) {
 }
 
 // Only the Z order is simulated: HWND_TOP raises the window.
-BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags) {
-  if (Enter("SetWindowPos", {Hex(Value(window)), Hex(Value(insert_after)), Number(x), Number(y), Number(width),
-                             Number(height), Hex(flags)})) {
+BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height,
+                         UINT flags) {
+  if (Enter("SetWindowPos", {Hex(Value(window)), Hex(Value(insert_after)), Number(x), Number(y),
+                             Number(width), Number(height), Hex(flags)})) {
     return FALSE;
   }
   if (Find(window) == nullptr) return FALSE;

@@ -31,8 +31,8 @@ constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kResourceDirectoryHeaderSize = 16;
 constexpr size_t kResourceEntrySize = 8;
 constexpr DWORD kHighBit = 0x80000000;
-constexpr DWORD kVersionType = 16;  // RT_VERSION
-constexpr DWORD kVersionName = 1;   // VS_VERSION_INFO
+constexpr DWORD kVersionType = 16;      // RT_VERSION
+constexpr DWORD kVersionName = 1;       // VS_VERSION_INFO
 constexpr size_t kBlockHeaderSize = 6;  // wLength, wValueLength, wType
 constexpr WORD kTextValue = 1;
 // Room Windows adds after the resource: a 4-byte signature, then the ANSI
@@ -63,7 +63,8 @@ bool FileOffset(const Image& image, DWORD rva, size_t* offset) {
   for (WORD i = 0; i < image.section_count; ++i) {
     size_t header = image.sections + i * kSectionHeaderSize;
     DWORD address, raw_size, raw_pointer;
-    if (!Read32(image.bytes, header + 12, &address) || !Read32(image.bytes, header + 16, &raw_size) ||
+    if (!Read32(image.bytes, header + 12, &address) ||
+        !Read32(image.bytes, header + 16, &raw_size) ||
         !Read32(image.bytes, header + 20, &raw_pointer)) {
       return false;
     }
@@ -80,7 +81,8 @@ bool FileOffset(const Image& image, DWORD rva, size_t* offset) {
 bool FindResourceEntry(const Bytes& bytes, size_t base, size_t directory, DWORD id, bool first_any,
                        DWORD* target) {
   WORD named, numbered;
-  if (!Read16(bytes, base + directory + 12, &named) || !Read16(bytes, base + directory + 14, &numbered)) {
+  if (!Read16(bytes, base + directory + 12, &named) ||
+      !Read16(bytes, base + directory + 14, &numbered)) {
     return false;
   }
   size_t entries = base + directory + kResourceDirectoryHeaderSize;
@@ -125,7 +127,8 @@ DWORD ReadVersionResource(const char* path, Bytes* resource) {
   DWORD directory_count, resource_rva;
   if (!Read32(bytes, directories - 4, &directory_count)) return ERROR_BAD_FORMAT;
   if (directory_count <= kResourceDirectoryIndex ||
-      !Read32(bytes, directories + kResourceDirectoryIndex * 8, &resource_rva) || resource_rva == 0) {
+      !Read32(bytes, directories + kResourceDirectoryIndex * 8, &resource_rva) ||
+      resource_rva == 0) {
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
   }
   Image image{bytes, optional + optional_size, section_count};
@@ -138,14 +141,15 @@ DWORD ReadVersionResource(const char* path, Bytes* resource) {
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
   }
   if (!FindResourceEntry(bytes, base, type & ~kHighBit, kVersionName, false, &name) ||
-      !(name & kHighBit) ||
-      !FindResourceEntry(bytes, base, name & ~kHighBit, 0, true, &language) || (language & kHighBit)) {
+      !(name & kHighBit) || !FindResourceEntry(bytes, base, name & ~kHighBit, 0, true, &language) ||
+      (language & kHighBit)) {
     return ERROR_RESOURCE_DATA_NOT_FOUND;
   }
   DWORD data_rva, data_size;
   size_t data;
-  if (!Read32(bytes, base + language, &data_rva) || !Read32(bytes, base + language + 4, &data_size) ||
-      !FileOffset(image, data_rva, &data) || bytes.size() - data < data_size) {
+  if (!Read32(bytes, base + language, &data_rva) ||
+      !Read32(bytes, base + language + 4, &data_size) || !FileOffset(image, data_rva, &data) ||
+      bytes.size() - data < data_size) {
     return ERROR_RESOURCE_DATA_NOT_FOUND;
   }
   resource->assign(bytes.begin() + static_cast<long>(data),
@@ -202,7 +206,8 @@ bool KeyIs(const unsigned char* block, const Node& node, const std::string& name
   return block[at] == 0 && block[at + 1] == 0;
 }
 
-bool FindChild(const unsigned char* block, const Node& parent, const std::string& name, Node* child) {
+bool FindChild(const unsigned char* block, const Node& parent, const std::string& name,
+               Node* child) {
   size_t at = parent.children;
   while (at < parent.end) {
     if (!ReadNode(block, at, parent.end, child)) return false;

@@ -342,8 +342,8 @@ DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
 DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR source, LPSTR out, DWORD size);
 DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part);
-DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback,
-                                      LPSTR out, DWORD size, LPCSTR file);
+DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out,
+                                      DWORD size, LPCSTR file);
 UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
 void WINAPI OutputDebugStringA(LPCSTR text);
@@ -351,8 +351,7 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
                            LPSECURITY_ATTRIBUTES process_attributes,
                            LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles,
                            DWORD creation_flags, LPVOID environment, LPCSTR current_directory,
-                           LPSTARTUPINFOA startup_info,
-                           LPPROCESS_INFORMATION process_information);
+                           LPSTARTUPINFOA startup_info, LPPROCESS_INFORMATION process_information);
 BOOL WINAPI CloseHandle(HANDLE handle);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
@@ -387,7 +386,8 @@ int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
 BOOL WINAPI IsIconic(HWND window);
 BOOL WINAPI ShowWindowAsync(HWND window, int command);
-BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height, UINT flags);
+BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height,
+                         UINT flags);
 BOOL WINAPI SetForegroundWindow(HWND window);
 
 // Display

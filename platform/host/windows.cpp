@@ -120,13 +120,15 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* window_class) {
                                Text(window_class->lpszMenuName)})) {
     return 0;
   }
-  sim::detail::WindowClass* existing = FindClass(window_class->lpszClassName, window_class->hInstance);
+  sim::detail::WindowClass* existing =
+      FindClass(window_class->lpszClassName, window_class->hInstance);
   if (existing != nullptr && existing->instance == window_class->hInstance) {
     SetLastError(ERROR_CLASS_ALREADY_EXISTS);
     return 0;
   }
-  M().classes.push_back(sim::detail::WindowClass{window_class->lpszClassName, window_class->hInstance,
-                                                 window_class->style, window_class->lpfnWndProc});
+  M().classes.push_back(sim::detail::WindowClass{window_class->lpszClassName,
+                                                 window_class->hInstance, window_class->style,
+                                                 window_class->lpfnWndProc});
   return M().next_atom++;
 }
 
@@ -169,8 +171,8 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param) {
   if (Enter("CreateWindowExA", {Hex(ex_style), Text(class_name), Text(title), Hex(style), Number(x),
-                                Number(y), Number(width), Number(height), HexOf(parent), HexOf(menu),
-                                HexOf(instance), HexOf(param)})) {
+                                Number(y), Number(width), Number(height), HexOf(parent),
+                                HexOf(menu), HexOf(instance), HexOf(param)})) {
     return nullptr;
   }
   sim::detail::WindowClass* window_class = FindClass(class_name, instance);
@@ -180,15 +182,16 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
   }
   HWND handle = static_cast<HWND>(sim::detail::NewHandle());
   sim::detail::Window window;
-  window.record = sim::WindowRecord{handle, window_class->name, Text(title), ex_style, style, x, y,
-                                    width, height, instance, {}};
+  window.record = sim::WindowRecord{
+      handle, window_class->name, Text(title), ex_style, style, x, y, width, height, instance, {}};
   window.proc = window_class->proc;
   window.needs_paint = (style & WS_VISIBLE) != 0;
   window.destroying = false;
   M().windows[handle] = window;
   LRESULT result = 0;
   sim::detail::CallWindowProcedure(handle, WM_NCCREATE, 0, 0, &result);
-  if (result == 0 || (sim::detail::CallWindowProcedure(handle, WM_CREATE, 0, 0, &result), result == -1)) {
+  if (result == 0 ||
+      (sim::detail::CallWindowProcedure(handle, WM_CREATE, 0, 0, &result), result == -1)) {
     DestroyWindow(handle);
     return nullptr;
   }
@@ -212,8 +215,8 @@ BOOL WINAPI DestroyWindow(HWND window) {
 }
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  Note("DefWindowProcA", {HexOf(window), Number(message), Number(static_cast<long long>(wparam)),
-                          Number(lparam)});
+  Note("DefWindowProcA",
+       {HexOf(window), Number(message), Number(static_cast<long long>(wparam)), Number(lparam)});
   sim::detail::Window* found = LiveWindow(window);
   switch (message) {
     case WM_NCCREATE:
@@ -273,7 +276,8 @@ BOOL WINAPI ValidateRect(HWND window, const RECT* area) {
     return FALSE;
   }
   const sim::WindowRecord& r = found->record;
-  if (area == nullptr || (area->left <= 0 && area->top <= 0 && area->right >= r.width && area->bottom >= r.height)) {
+  if (area == nullptr ||
+      (area->left <= 0 && area->top <= 0 && area->right >= r.width && area->bottom >= r.height)) {
     found->needs_paint = false;
   }
   return TRUE;

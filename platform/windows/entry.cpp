@@ -8,17 +8,19 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show);
 
 // Kept through whole-program optimisation: only the exe header refers to it.
-extern "C" __attribute__((used, externally_visible))
+extern "C"
+    __attribute__((used, externally_visible))
 #if defined(__i386__)
     // Windows starts a thread with the stack aligned to 4 bytes only.
     __attribute__((force_align_arg_pointer))
 #endif
-    void WinMainCRTStartup() {
+    void
+    WinMainCRTStartup() {
   STARTUPINFOA startup;
   startup.cb = sizeof startup;
   GetStartupInfoA(&startup);
   int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;
-  int status =
-      WinMain(GetModuleHandleA(nullptr), nullptr, ArgumentsAfterProgramName(GetCommandLineA()), show);
+  int status = WinMain(GetModuleHandleA(nullptr), nullptr,
+                       ArgumentsAfterProgramName(GetCommandLineA()), show);
   ExitProcess(static_cast<UINT>(status));
 }

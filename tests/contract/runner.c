@@ -19,7 +19,7 @@
 #define kUnsetType 99u
 
 typedef struct {
-  const char *text[kMostTokens]; /* NULL for (null) */
+  const char* text[kMostTokens]; /* NULL for (null) */
   size_t size[kMostTokens];      /* quoted texts may hold NULs */
   int count;
   char store[kLineCapacity + kMostTokens];
@@ -32,7 +32,7 @@ typedef struct {
 
 typedef struct {
   ContractReport report;
-  void *context;
+  void* context;
   int failed;
   char scratch[kPathCapacity];
   char scenario[kNameCapacity];
@@ -44,7 +44,7 @@ typedef struct {
   Result actual;
 } Run;
 
-static void Put(Result *out, const char *text, size_t size) {
+static void Put(Result* out, const char* text, size_t size) {
   size_t room = sizeof out->text - 1 - out->length;
   if (size > room) size = room;
   memcpy(out->text + out->length, text, size);
@@ -52,16 +52,16 @@ static void Put(Result *out, const char *text, size_t size) {
   out->text[out->length] = '\0';
 }
 
-static void PutText(Result *out, const char *text) { Put(out, text, strlen(text)); }
+static void PutText(Result* out, const char* text) { Put(out, text, strlen(text)); }
 
-static void PutNumber(Result *out, const char *format, long value) {
+static void PutNumber(Result* out, const char* format, long value) {
   char number[32];
   snprintf(number, sizeof number, format, value);
   PutText(out, number);
 }
 
 /* A quoted text: printable bytes as they are; \\ \" \n \r \t \0, others \xNN. */
-static void PutQuoted(Result *out, const char *bytes, size_t size) {
+static void PutQuoted(Result* out, const char* bytes, size_t size) {
   size_t i;
   PutText(out, "\"");
   for (i = 0; i < size; ++i) {
@@ -70,7 +70,11 @@ static void PutQuoted(Result *out, const char *bytes, size_t size) {
     if (c == '\\' || c == '"') {
       snprintf(escape, sizeof escape, "\\%c", c);
     } else if (c == '\n' || c == '\r' || c == '\t' || c == '\0') {
-      snprintf(escape, sizeof escape, "\\%c", c == '\n' ? 'n' : c == '\r' ? 'r' : c == '\t' ? 't' : '0');
+      snprintf(escape, sizeof escape, "\\%c",
+               c == '\n'   ? 'n'
+               : c == '\r' ? 'r'
+               : c == '\t' ? 't'
+                           : '0');
     } else if (c < 0x20 || c > 0x7E) {
       snprintf(escape, sizeof escape, "\\x%02x", c);
     } else {
@@ -91,11 +95,11 @@ static int HexDigit(char c) {
 
 /* Splits a line into blank-separated words; a word in double quotes takes the
  * escapes PutQuoted writes. 0 when the line is malformed. */
-static int Split(const char *line, Tokens *tokens) {
-  char *store = tokens->store;
+static int Split(const char* line, Tokens* tokens) {
+  char* store = tokens->store;
   tokens->count = 0;
   while (*line != '\0') {
-    char *start = store;
+    char* start = store;
     if (*line == ' ') {
       ++line;
       continue;
@@ -109,11 +113,16 @@ static int Split(const char *line, Tokens *tokens) {
           continue;
         }
         ++line;
-        if (*line == 'n') *store++ = '\n';
-        else if (*line == 'r') *store++ = '\r';
-        else if (*line == 't') *store++ = '\t';
-        else if (*line == '0') *store++ = '\0';
-        else if (*line == '\\' || *line == '"') *store++ = *line;
+        if (*line == 'n')
+          *store++ = '\n';
+        else if (*line == 'r')
+          *store++ = '\r';
+        else if (*line == 't')
+          *store++ = '\t';
+        else if (*line == '0')
+          *store++ = '\0';
+        else if (*line == '\\' || *line == '"')
+          *store++ = *line;
         else if (*line == 'x' && HexDigit(line[1]) >= 0 && HexDigit(line[2]) >= 0) {
           *store++ = (char)(HexDigit(line[1]) * 16 + HexDigit(line[2]));
           line += 2;
@@ -126,7 +135,8 @@ static int Split(const char *line, Tokens *tokens) {
     } else {
       while (*line != '\0' && *line != ' ') *store++ = *line++;
       tokens->text[tokens->count] = start;
-      if ((size_t)(store - start) == 6 && memcmp(start, "(null)", 6) == 0) tokens->text[tokens->count] = NULL;
+      if ((size_t)(store - start) == 6 && memcmp(start, "(null)", 6) == 0)
+        tokens->text[tokens->count] = NULL;
     }
     tokens->size[tokens->count] = (size_t)(store - start);
     *store++ = '\0';
@@ -135,7 +145,7 @@ static int Split(const char *line, Tokens *tokens) {
   return 1;
 }
 
-static int SameNameIgnoringCase(const char *a, size_t a_size, const char *b, size_t b_size) {
+static int SameNameIgnoringCase(const char* a, size_t a_size, const char* b, size_t b_size) {
   size_t i;
   if (a_size != b_size) return 0;
   for (i = 0; i < a_size; ++i) {
@@ -144,13 +154,13 @@ static int SameNameIgnoringCase(const char *a, size_t a_size, const char *b, siz
   return 1;
 }
 
-static size_t NameLength(const char *entry) {
-  const char *equals = strchr(entry + (entry[0] == '=' ? 1 : 0), '=');
+static size_t NameLength(const char* entry) {
+  const char* equals = strchr(entry + (entry[0] == '=' ? 1 : 0), '=');
   return equals == NULL ? strlen(entry) : (size_t)(equals - entry);
 }
 
 /* out = first\second, in kPathCapacity bytes; 0 when that does not fit. */
-static int Join(char *out, const char *first, const char *second) {
+static int Join(char* out, const char* first, const char* second) {
   size_t first_length = strlen(first);
   size_t second_length = strlen(second);
   if (first_length + second_length + 2 > kPathCapacity) return 0;
@@ -160,21 +170,26 @@ static int Join(char *out, const char *first, const char *second) {
   return 1;
 }
 
-static int FullPath(const Run *run, const char *relative, char *out) { return Join(out, run->folder, relative); }
+static int FullPath(const Run* run, const char* relative, char* out) {
+  return Join(out, run->folder, relative);
+}
 
-static unsigned long Number(const char *text) {
+static unsigned long Number(const char* text) {
   unsigned long value = 0;
   if (text == NULL) return 0;
   for (; *text >= '0' && *text <= '9'; ++text) value = value * 10 + (unsigned long)(*text - '0');
   return value;
 }
 
-static DWORD ValueType(const char *name) {
+static DWORD ValueType(const char* name) {
   static const struct {
-    const char *name;
+    const char* name;
     DWORD type;
-  } kTypes[] = {{"REG_NONE", REG_NONE}, {"REG_SZ", REG_SZ}, {"REG_EXPAND_SZ", REG_EXPAND_SZ},
-                {"REG_BINARY", REG_BINARY}, {"REG_DWORD", REG_DWORD}};
+  } kTypes[] = {{"REG_NONE", REG_NONE},
+                {"REG_SZ", REG_SZ},
+                {"REG_EXPAND_SZ", REG_EXPAND_SZ},
+                {"REG_BINARY", REG_BINARY},
+                {"REG_DWORD", REG_DWORD}};
   size_t i;
   for (i = 0; i < sizeof kTypes / sizeof kTypes[0]; ++i) {
     if (strcmp(kTypes[i].name, name) == 0) return kTypes[i].type;
@@ -184,13 +199,15 @@ static DWORD ValueType(const char *name) {
 
 /* profile <file> <section> <key> <default> <size>: GetPrivateProfileStringA;
  * the count, then the buffer up to its NUL. */
-static int CallProfile(Run *run, const Tokens *t, Result *out) {
+static int CallProfile(Run* run, const Tokens* t, Result* out) {
   char path[kPathCapacity];
   char buffer[kBufferCapacity];
   DWORD size = (DWORD)Number(t->text[5]);
   DWORD count;
   size_t length;
-  if (t->count != 6 || t->text[1] == NULL || size > sizeof buffer || !FullPath(run, t->text[1], path)) return 0;
+  if (t->count != 6 || t->text[1] == NULL || size > sizeof buffer ||
+      !FullPath(run, t->text[1], path))
+    return 0;
   memset(buffer, kFill, sizeof buffer);
   count = GetPrivateProfileStringA(t->text[2], t->text[3], t->text[4], buffer, size, path);
   PutNumber(out, "%ld ", (long)count);
@@ -201,23 +218,27 @@ static int CallProfile(Run *run, const Tokens *t, Result *out) {
   return 1;
 }
 
-static LONG OpenScenarioKey(const Run *run, const char *path, REGSAM access, HKEY *key) {
+static LONG OpenScenarioKey(const Run* run, const char* path, REGSAM access, HKEY* key) {
   *key = NULL;
   return RegOpenKeyExA(run->key, path, 0, access, key);
 }
 
 /* regcreate <path> volatile|lasting: RegCreateKeyExA; the status, and the
  * disposition when it succeeded. */
-static int CallRegCreate(Run *run, const Tokens *t, Result *out) {
+static int CallRegCreate(Run* run, const Tokens* t, Result* out) {
   HKEY made = NULL;
   DWORD disposition = 0;
   DWORD options;
   LONG status;
   if (t->count != 3 || t->text[1] == NULL || t->text[2] == NULL) return 0;
-  if (strcmp(t->text[2], "volatile") == 0) options = REG_OPTION_VOLATILE;
-  else if (strcmp(t->text[2], "lasting") == 0) options = REG_OPTION_NON_VOLATILE;
-  else return 0;
-  status = RegCreateKeyExA(run->key, t->text[1], 0, NULL, options, KEY_ALL_ACCESS, NULL, &made, &disposition);
+  if (strcmp(t->text[2], "volatile") == 0)
+    options = REG_OPTION_VOLATILE;
+  else if (strcmp(t->text[2], "lasting") == 0)
+    options = REG_OPTION_NON_VOLATILE;
+  else
+    return 0;
+  status = RegCreateKeyExA(run->key, t->text[1], 0, NULL, options, KEY_ALL_ACCESS, NULL, &made,
+                           &disposition);
   PutNumber(out, "%ld", (long)status);
   if (status == ERROR_SUCCESS) {
     RegCloseKey(made);
@@ -227,7 +248,7 @@ static int CallRegCreate(Run *run, const Tokens *t, Result *out) {
 }
 
 /* regopen <path>: RegOpenKeyExA for reading; the status. */
-static int CallRegOpen(Run *run, const Tokens *t, Result *out) {
+static int CallRegOpen(Run* run, const Tokens* t, Result* out) {
   HKEY key;
   LONG status;
   if (t->count != 2 || t->text[1] == NULL) return 0;
@@ -240,7 +261,7 @@ static int CallRegOpen(Run *run, const Tokens *t, Result *out) {
 /* regset <path> <name> <type> <bytes>: RegSetValueExA with exactly the bytes
  * given (a NUL only where written: Windows counts a NUL that follows the
  * bytes of a text, so none does); the status. */
-static int CallRegSet(Run *run, const Tokens *t, Result *out) {
+static int CallRegSet(Run* run, const Tokens* t, Result* out) {
   BYTE bytes[kBufferCapacity];
   HKEY key;
   LONG status;
@@ -260,7 +281,7 @@ static int CallRegSet(Run *run, const Tokens *t, Result *out) {
 /* regquery <path> <name> <size>|nobuffer: RegQueryValueExA; the status, the
  * type and size it reported when it found the value, and on success the
  * whole buffer. */
-static int CallRegQuery(Run *run, const Tokens *t, Result *out) {
+static int CallRegQuery(Run* run, const Tokens* t, Result* out) {
   BYTE buffer[kBufferCapacity];
   HKEY key;
   DWORD type = kUnsetType;
@@ -283,14 +304,14 @@ static int CallRegQuery(Run *run, const Tokens *t, Result *out) {
   PutNumber(out, " size=%ld", (long)size);
   if (status == ERROR_SUCCESS && has_buffer) {
     PutText(out, " ");
-    PutQuoted(out, (const char *)buffer, (size_t)Number(t->text[3]));
+    PutQuoted(out, (const char*)buffer, (size_t)Number(t->text[3]));
   }
   return 1;
 }
 
 /* exists <path>: OpenFile with OF_EXIST; its result (with the last error when
  * it failed), the record's error code and path. */
-static int CallExists(Run *run, const Tokens *t, Result *out) {
+static int CallExists(Run* run, const Tokens* t, Result* out) {
   char path[kPathCapacity];
   OFSTRUCT record;
   HFILE file;
@@ -305,8 +326,9 @@ static int CallExists(Run *run, const Tokens *t, Result *out) {
   }
   PutNumber(out, " code=%ld path=", (long)record.nErrCode);
   {
-    const char *end = (const char *)memchr(record.szPathName, '\0', sizeof record.szPathName);
-    PutQuoted(out, record.szPathName, end == NULL ? sizeof record.szPathName : (size_t)(end - record.szPathName));
+    const char* end = (const char*)memchr(record.szPathName, '\0', sizeof record.szPathName);
+    PutQuoted(out, record.szPathName,
+              end == NULL ? sizeof record.szPathName : (size_t)(end - record.szPathName));
   }
   return 1;
 }
@@ -319,7 +341,7 @@ typedef struct {
 
 /* Our windows by title; any other by its class in brackets. */
 static BOOL CALLBACK NoteWindow(HWND window, LPARAM value) {
-  Enumeration *enumeration = (Enumeration *)value;
+  Enumeration* enumeration = (Enumeration*)value;
   char class_name[kNameCapacity] = "";
   char title[kNameCapacity] = "";
   GetClassNameA(window, class_name, (int)sizeof class_name);
@@ -333,13 +355,14 @@ static BOOL CALLBACK NoteWindow(HWND window, LPARAM value) {
     PutText(&enumeration->seen, "]");
   }
   ++enumeration->count;
-  return enumeration->stop_after == 0 || enumeration->count < enumeration->stop_after ? TRUE : FALSE;
+  return enumeration->stop_after == 0 || enumeration->count < enumeration->stop_after ? TRUE
+                                                                                      : FALSE;
 }
 
 /* enumerate all|<n>: EnumThreadWindows on the scenario's window thread, the
  * callback going on for all windows or stopping at the n-th; the result and
  * the windows handed over, in order. */
-static int CallEnumerate(Run *run, const Tokens *t, Result *out) {
+static int CallEnumerate(Run* run, const Tokens* t, Result* out) {
   Enumeration enumeration;
   BOOL result;
   if (t->count != 2 || t->text[1] == NULL || !run->windows_made) return 0;
@@ -354,7 +377,7 @@ static int CallEnumerate(Run *run, const Tokens *t, Result *out) {
 /* spawn <entry>...: CreateProcessA of the child with exactly these entries as
  * its environment block; the entries the child saw of the names the block
  * gives, in the child's order. */
-static int CallSpawn(Run *run, const Tokens *t, Result *out) {
+static int CallSpawn(Run* run, const Tokens* t, Result* out) {
   static char block[kEntriesCapacity];
   static char seen[kEntriesCapacity];
   char program[kPathCapacity];
@@ -362,7 +385,7 @@ static int CallSpawn(Run *run, const Tokens *t, Result *out) {
   STARTUPINFOA startup;
   PROCESS_INFORMATION process;
   size_t used = 0;
-  const char *entry;
+  const char* entry;
   int i;
   if (!Join(program, run->scratch, "child.exe")) return 0;
   for (i = 1; i < t->count; ++i) {
@@ -396,49 +419,51 @@ static int CallSpawn(Run *run, const Tokens *t, Result *out) {
   return 1;
 }
 
-static void Report(Run *run, const char *call, const char *expected, const char *actual) {
+static void Report(Run* run, const char* call, const char* expected, const char* actual) {
   run->report(run->context, run->scenario, call, expected, actual);
 }
 
-static void Fail(Run *run, const char *line, const char *why) {
+static void Fail(Run* run, const char* line, const char* why) {
   run->failed = 1;
   Report(run, line, "", why);
 }
 
-static void EndScenario(Run *run) {
+static void EndScenario(Run* run) {
   if (run->key != NULL) RegCloseKey(run->key);
   run->key = NULL;
   if (run->windows_made) ContractEndThreadWindows();
   run->windows_made = 0;
 }
 
-static void BeginScenario(Run *run, const char *line, const char *name) {
+static void BeginScenario(Run* run, const char* line, const char* name) {
   char key_path[kPathCapacity];
   DWORD disposition = 0;
   EndScenario(run);
   snprintf(run->scenario, sizeof run->scenario, "%s", name);
-  if (!Join(run->folder, run->scratch, name) || !Join(key_path, "Software\\PrelaunchContract", name)) {
+  if (!Join(run->folder, run->scratch, name) ||
+      !Join(key_path, "Software\\PrelaunchContract", name)) {
     Fail(run, line, "error: the scenario's name is too long");
     return;
   }
   ContractBeginScenario(run->folder, key_path);
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
-                      &run->key, &disposition) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, NULL, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, NULL, &run->key, &disposition) != ERROR_SUCCESS) {
     run->key = NULL;
     Fail(run, line, "error: the scenario's key cannot be made");
   }
 }
 
 /* Setting-up lines give no result; 0 when the line is none. */
-static int SetUp(Run *run, const Tokens *t, const char *line) {
+static int SetUp(Run* run, const Tokens* t, const char* line) {
   char path[kPathCapacity];
   if (strcmp(t->text[0], "file") == 0) {
-    if (t->count != 3 || t->text[1] == NULL || t->text[2] == NULL || !FullPath(run, t->text[1], path) ||
-        !ContractWriteFile(path, t->text[2], t->size[2])) {
+    if (t->count != 3 || t->text[1] == NULL || t->text[2] == NULL ||
+        !FullPath(run, t->text[1], path) || !ContractWriteFile(path, t->text[2], t->size[2])) {
       Fail(run, line, "error: the file cannot be written");
     }
   } else if (strcmp(t->text[0], "folder") == 0) {
-    if (t->count != 2 || t->text[1] == NULL || !FullPath(run, t->text[1], path) || !ContractMakeFolder(path)) {
+    if (t->count != 2 || t->text[1] == NULL || !FullPath(run, t->text[1], path) ||
+        !ContractMakeFolder(path)) {
       Fail(run, line, "error: the folder cannot be made");
     }
   } else if (strcmp(t->text[0], "windows") == 0) {
@@ -451,12 +476,13 @@ static int SetUp(Run *run, const Tokens *t, const char *line) {
   return 1;
 }
 
-static int Call(Run *run, const Tokens *t, Result *out) {
+static int Call(Run* run, const Tokens* t, Result* out) {
   static const struct {
-    const char *name;
-    int (*call)(Run *run, const Tokens *t, Result *out);
-  } kCalls[] = {{"profile", CallProfile}, {"regcreate", CallRegCreate}, {"regopen", CallRegOpen},
-                {"regset", CallRegSet},   {"regquery", CallRegQuery},   {"exists", CallExists},
+    const char* name;
+    int (*call)(Run* run, const Tokens* t, Result* out);
+  } kCalls[] = {{"profile", CallProfile},     {"regcreate", CallRegCreate},
+                {"regopen", CallRegOpen},     {"regset", CallRegSet},
+                {"regquery", CallRegQuery},   {"exists", CallExists},
                 {"enumerate", CallEnumerate}, {"spawn", CallSpawn}};
   size_t i;
   for (i = 0; i < sizeof kCalls / sizeof kCalls[0]; ++i) {
@@ -465,10 +491,10 @@ static int Call(Run *run, const Tokens *t, Result *out) {
   return 0;
 }
 
-static void Line(Run *run, const char *line) {
+static void Line(Run* run, const char* line) {
   static Tokens tokens;
   if (line[0] == '=') {
-    const char *expected = line[1] == ' ' ? line + 2 : line + 1;
+    const char* expected = line[1] == ' ' ? line + 2 : line + 1;
     if (run->call[0] == '\0') {
       Fail(run, line, "error: a result without its call");
       return;
@@ -483,9 +509,11 @@ static void Line(Run *run, const char *line) {
   }
   if (!Split(line, &tokens) || tokens.count == 0 || tokens.text[0] == NULL) {
     Fail(run, line, "error: the line cannot be read");
-  } else if (strcmp(tokens.text[0], "scratch") == 0 && tokens.count == 2 && tokens.text[1] != NULL) {
+  } else if (strcmp(tokens.text[0], "scratch") == 0 && tokens.count == 2 &&
+             tokens.text[1] != NULL) {
     snprintf(run->scratch, sizeof run->scratch, "%s", tokens.text[1]);
-  } else if (strcmp(tokens.text[0], "scenario") == 0 && tokens.count == 2 && tokens.text[1] != NULL) {
+  } else if (strcmp(tokens.text[0], "scenario") == 0 && tokens.count == 2 &&
+             tokens.text[1] != NULL) {
     BeginScenario(run, line, tokens.text[1]);
   } else if (run->key == NULL) {
     Fail(run, line, "error: not in a scenario");
@@ -500,10 +528,10 @@ static void Line(Run *run, const char *line) {
   }
 }
 
-int RunContractTable(const char *table_path, ContractReport report, void *context) {
+int RunContractTable(const char* table_path, ContractReport report, void* context) {
   static Run run;
   static char line[kLineCapacity];
-  FILE *table = fopen(table_path, "rb");
+  FILE* table = fopen(table_path, "rb");
   memset(&run, 0, sizeof run);
   run.report = report;
   run.context = context;

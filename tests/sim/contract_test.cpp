@@ -12,12 +12,14 @@ namespace {
 
 constexpr DWORD kWindowThread = 0x700;
 
-void ExpectResult(void*, const char* scenario, const char* call, const char* expected, const char* actual) {
+void ExpectResult(void*, const char* scenario, const char* call, const char* expected,
+                  const char* actual) {
   EXPECT_EQ(std::string(expected), actual) << scenario << ": " << call;
 }
 
 TEST(ContractTest, TheSimulationGivesTheResultsTheTableExpects) {
-  EXPECT_TRUE(RunContractTable(PRELAUNCH_SOURCE_DIR "/tests/contract/scenarios.txt", ExpectResult, nullptr));
+  EXPECT_TRUE(RunContractTable(PRELAUNCH_SOURCE_DIR "/tests/contract/scenarios.txt", ExpectResult,
+                               nullptr));
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
@@ -35,7 +37,8 @@ int ContractWriteFile(const char* path, const char* bytes, size_t size) {
 int ContractMakeFolder(const char* path) { return sim::MakeDirectory(path) ? 1 : 0; }
 
 DWORD ContractMakeThreadWindows(const char* const* titles, int count) {
-  for (int i = 0; i < count; ++i) sim::CreateThreadWindow({kWindowThread, kContractWindowClass, titles[i]});
+  for (int i = 0; i < count; ++i)
+    sim::CreateThreadWindow({kWindowThread, kContractWindowClass, titles[i]});
   return kWindowThread;
 }
 
@@ -44,7 +47,8 @@ void ContractEndThreadWindows() {}
 int ContractPrepareChild(const char* program) { return sim::WriteFile(program, "MZ") ? 1 : 0; }
 
 // The simulated child sees its block as it was handed over.
-int ContractChildEnvironment(const PROCESS_INFORMATION*, const char*, char* entries, size_t capacity) {
+int ContractChildEnvironment(const PROCESS_INFORMATION*, const char*, char* entries,
+                             size_t capacity) {
   size_t used = 0;
   for (const std::string& entry : sim::Processes().back().environment) {
     if (used + entry.size() + 2 > capacity) return 0;

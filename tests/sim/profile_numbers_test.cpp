@@ -41,7 +41,8 @@ TEST(ProfileNumbersTest, IntegerKeysReadAsThePlatformReadsThem) {
   auto expected = Section("Expected");
   ASSERT_EQ(Section("Values").size() + 1, expected.size());
   for (const auto& entry : expected) {
-    EXPECT_EQ(std::stoul(entry.second), GetPrivateProfileIntA("Values", entry.first.c_str(), 77, "C:\\NUMBERS.INI"))
+    EXPECT_EQ(std::stoul(entry.second),
+              GetPrivateProfileIntA("Values", entry.first.c_str(), 77, "C:\\NUMBERS.INI"))
         << entry.first;
   }
 }

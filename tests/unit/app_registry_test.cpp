@@ -27,8 +27,10 @@ class ChainTest : public RegistrationTest, public ::testing::WithParamInterface<
 
 TEST_P(ChainTest, KeysCreatedCountsTheLevelsThisRunMade) {
   const ChainCase& c = GetParam();
-  if (c.existing[0] != '\0') sim::MakeRegistryKey(HKEY_LOCAL_MACHINE, std::string("Software\\") + c.existing);
-  if (c.volatile_application) sim::MakeRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Maker\\Product", true);
+  if (c.existing[0] != '\0')
+    sim::MakeRegistryKey(HKEY_LOCAL_MACHINE, std::string("Software\\") + c.existing);
+  if (c.volatile_application)
+    sim::MakeRegistryKey(HKEY_LOCAL_MACHINE, "Software\\Maker\\Product", true);
   WriteIni(kIni);
   ASSERT_NE(0u, GetIniFileName(Instance()));
   TraceStart(1);
@@ -39,25 +41,28 @@ TEST_P(ChainTest, KeysCreatedCountsTheLevelsThisRunMade) {
   bool written = sim::RegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "KeysCreated", &type, &data);
   if (c.keys_created < 0) {
     EXPECT_FALSE(written);
-    EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
-                                          "Application Stop"));
+    EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys",
+                                          "Create Company Key: 0", "Application Stop"));
   } else {
     ASSERT_TRUE(written);
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
     EXPECT_THAT(data, ElementsAre(static_cast<BYTE>(c.keys_created), 0, 0, 0));
-    EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
-                                          "SetValue: 0", "Application Stop"));
+    EXPECT_THAT(TraceTexts(),
+                ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                            "SetValue: 0", "Application Stop"));
   }
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Registry, ChainTest,
-    ::testing::Values(ChainCase{"FreshMachine", "", false, 1, 7}, ChainCase{"CompanyExists", "Maker", false, 1, 3},
-                      ChainCase{"NewVersionOnly", "Maker\\Product", false, 1, 1},
-                      ChainCase{"AllExist", "Maker\\Product\\2.0", false, 1, -1},
-                      // Left by a run that made the application level volatile: nothing lasting fits below it.
-                      ChainCase{"VolatileApplicationLevel", "", true, 0, -1}),
+    ::testing::Values(
+        ChainCase{"FreshMachine", "", false, 1, 7},
+        ChainCase{"CompanyExists", "Maker", false, 1, 3},
+        ChainCase{"NewVersionOnly", "Maker\\Product", false, 1, 1},
+        ChainCase{"AllExist", "Maker\\Product\\2.0", false, 1, -1},
+        // Left by a run that made the application level volatile: nothing lasting fits below it.
+        ChainCase{"VolatileApplicationLevel", "", true, 0, -1}),
     [](const ::testing::TestParamInfo<ChainCase>& info) { return info.param.name; });
 
 // Every level is made lasting, so the chain, KeysCreated and the records
@@ -71,7 +76,8 @@ TEST_F(RegistrationTest, TheChainAndItsRecordsSurviveARestart) {
   }
   EXPECT_EQ(1, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\OLD\\A.OCX"));
   sim::RestartSystem();
-  EXPECT_EQ("C:\\OLD\\A.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{L}\\1.0\\0\\win32", ""));
+  EXPECT_EQ("C:\\OLD\\A.OCX",
+            sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{L}\\1.0\\0\\win32", ""));
   EXPECT_TRUE(sim::RegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "KeysCreated", nullptr, nullptr));
 }
 
@@ -80,8 +86,10 @@ TEST_F(RegistrationTest, AMissingNameShowsOneMessageAndNoOperationTouchesTheRegi
   ASSERT_NE(0u, GetIniFileName(Instance()));
   EXPECT_EQ(0, CreateApplicationKeys());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
-  EXPECT_EQ("Failed to find label: ApplicationName in Section: Application\n INIFile: D:\\SETUP\\SETUP.ini",
-            sim::MessageBoxes()[0].text);
+  EXPECT_EQ(
+      "Failed to find label: ApplicationName in Section: Application\n INIFile: "
+      "D:\\SETUP\\SETUP.ini",
+      sim::MessageBoxes()[0].text);
   // Paths with an empty level are refused rather than made.
   EXPECT_EQ(0, IsAutoRunDisabled());
   EXPECT_EQ(0, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\A.OCX"));
@@ -102,7 +110,8 @@ class AutoRunTest : public RegistrationTest, public ::testing::WithParamInterfac
 TEST_P(AutoRunTest, OnlyTheNumberOneStopsTheLauncher) {
   const FlagCase& c = GetParam();
   Prepare(kIni);
-  if (!c.bytes.empty()) sim::SetRegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "AutoRunDisabled", c.type, c.bytes);
+  if (!c.bytes.empty())
+    sim::SetRegistryValue(HKEY_LOCAL_MACHINE, kAppKey, "AutoRunDisabled", c.type, c.bytes);
   EXPECT_EQ(c.disabled, IsAutoRunDisabled());
   EXPECT_EQ(0, sim::OpenHandleCount());
   // The whole launcher: a disabled one ends at once with status 1 and says nothing.
@@ -115,11 +124,15 @@ TEST_P(AutoRunTest, OnlyTheNumberOneStopsTheLauncher) {
 
 INSTANTIATE_TEST_SUITE_P(
     Registry, AutoRunTest,
-    ::testing::Values(FlagCase{"DwordOne", REG_DWORD, {1, 0, 0, 0}, 1}, FlagCase{"DwordZero", REG_DWORD, {0, 0, 0, 0}, 0},
-                      FlagCase{"DwordTwo", REG_DWORD, {2, 0, 0, 0}, 0}, FlagCase{"Absent", REG_DWORD, {}, 0},
-                      FlagCase{"BinaryOne", REG_BINARY, {1, 0, 0, 0}, 1}, FlagCase{"TextOne", REG_SZ, {'1', 0}, 0},
+    ::testing::Values(FlagCase{"DwordOne", REG_DWORD, {1, 0, 0, 0}, 1},
+                      FlagCase{"DwordZero", REG_DWORD, {0, 0, 0, 0}, 0},
+                      FlagCase{"DwordTwo", REG_DWORD, {2, 0, 0, 0}, 0},
+                      FlagCase{"Absent", REG_DWORD, {}, 0},
+                      FlagCase{"BinaryOne", REG_BINARY, {1, 0, 0, 0}, 1},
+                      FlagCase{"TextOne", REG_SZ, {'1', 0}, 0},
                       // A shorter value fills the low bytes; the others stay zero.
-                      FlagCase{"TwoBytes", REG_BINARY, {1, 0}, 1}, FlagCase{"OneByteTwo", REG_BINARY, {2}, 0},
+                      FlagCase{"TwoBytes", REG_BINARY, {1, 0}, 1},
+                      FlagCase{"OneByteTwo", REG_BINARY, {2}, 0},
                       FlagCase{"EightBytes", REG_BINARY, {1, 0, 0, 0, 0, 0, 0, 0}, 0}),
     [](const ::testing::TestParamInfo<FlagCase>& info) { return info.param.name; });
 
@@ -151,13 +164,15 @@ struct NameLengthCase {
   bool accepted;  // Software\<names>\ fits 259 characters
 };
 
-class NameLengthTest : public RegistrationTest, public ::testing::WithParamInterface<NameLengthCase> {};
+class NameLengthTest : public RegistrationTest,
+                       public ::testing::WithParamInterface<NameLengthCase> {};
 
 // The key chain, AutoRunDisabled and the records at exit all work from the
 // same names: either all of them or none.
 TEST_P(NameLengthTest, NamesTooLongForOneKeyPathAreRefusedByEveryOperation) {
   const NameLengthCase& c = GetParam();
-  const std::string company(c.company, 'c'), application(c.application, 'a'), version(c.version, 'v');
+  const std::string company(c.company, 'c'), application(c.application, 'a'),
+      version(c.version, 'v');
   const std::string key = "Software\\" + company + "\\" + application + "\\" + version;
   WriteRawIni("[Application]\nCompanyName=" + company + "\nApplicationName=" + application +
               "\nApplicationVersion=" + version + "\nProgramName=GAME.EXE\n");
@@ -171,8 +186,10 @@ TEST_P(NameLengthTest, NamesTooLongForOneKeyPathAreRefusedByEveryOperation) {
     ASSERT_EQ(1u, sim::MessageBoxes().size());
     EXPECT_EQ("CreateApplicationKeys", sim::MessageBoxes()[0].caption);
     EXPECT_EQ(0x40u, sim::MessageBoxes()[0].type);
-    EXPECT_EQ(("CompanyName, ApplicationName and ApplicationVersion together may hold at most 247 characters:\n" +
-               key + "\\").substr(0, 359),
+    EXPECT_EQ(("CompanyName, ApplicationName and ApplicationVersion together may hold at most 247 "
+               "characters:\n" +
+               key + "\\")
+                  .substr(0, 359),
               sim::MessageBoxes()[0].text);
   }
 
@@ -181,21 +198,27 @@ TEST_P(NameLengthTest, NamesTooLongForOneKeyPathAreRefusedByEveryOperation) {
   AddControl("C:\\OLD\\A.OCX", "{L}\\1.0\\0\\win32", "{C}", "versioned.dll");
   EXPECT_EQ(c.accepted ? 1 : 0, CreateOCXKey("{L}\\1.0\\0\\win32", "C:\\OLD\\A.OCX"));
   DeleteAppRegisteredOCX();
-  EXPECT_EQ(c.accepted ? std::vector<std::string>{"C:\\OLD\\A.OCX"} : std::vector<std::string>{}, unregistered);
+  EXPECT_EQ(c.accepted ? std::vector<std::string>{"C:\\OLD\\A.OCX"} : std::vector<std::string>{},
+            unregistered);
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Registry, NameLengthTest,
-    ::testing::Values(NameLengthCase{"AtTheLimit", 100, 100, 47, true}, NameLengthCase{"OneOver", 100, 100, 48, false},
-                      NameLengthCase{"LongVersion", 1, 1, 245, true}, NameLengthCase{"LongCompany", 246, 1, 1, false},
-                      NameLengthCase{"AllLong", 100, 100, 60, false}, NameLengthCase{"AllLongest", 259, 259, 259, false}),
-    [](const ::testing::TestParamInfo<NameLengthCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Registry, NameLengthTest,
+                         ::testing::Values(NameLengthCase{"AtTheLimit", 100, 100, 47, true},
+                                           NameLengthCase{"OneOver", 100, 100, 48, false},
+                                           NameLengthCase{"LongVersion", 1, 1, 245, true},
+                                           NameLengthCase{"LongCompany", 246, 1, 1, false},
+                                           NameLengthCase{"AllLong", 100, 100, 60, false},
+                                           NameLengthCase{"AllLongest", 259, 259, 259, false}),
+                         [](const ::testing::TestParamInfo<NameLengthCase>& info) {
+                           return info.param.name;
+                         });
 
 TEST_F(RegistrationTest, RefusedNamesLetTheLaunchGoOn) {
   const std::string name(100, 'n');
-  WriteRawIni("[Application]\nCompanyName=" + name + "\nApplicationName=" + name + "\nApplicationVersion=" +
-              std::string(60, 'v') + "\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n");
+  WriteRawIni("[Application]\nCompanyName=" + name + "\nApplicationName=" + name +
+              "\nApplicationVersion=" + std::string(60, 'v') +
+              "\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   EXPECT_EQ(1u, sim::Processes().size());
@@ -207,8 +230,8 @@ TEST_F(RegistrationTest, RefusedNamesLetTheLaunchGoOn) {
 // A record's path may hold 359 characters: the longest names leave 109 for
 // the type library key.
 TEST_F(RegistrationTest, ARecordPathPastItsLimitIsRefused) {
-  WriteRawIni("[Application]\nCompanyName=" + std::string(100, 'c') + "\nApplicationName=" + std::string(100, 'a') +
-              "\nApplicationVersion=" + std::string(47, 'v') + "\n");
+  WriteRawIni("[Application]\nCompanyName=" + std::string(100, 'c') + "\nApplicationName=" +
+              std::string(100, 'a') + "\nApplicationVersion=" + std::string(47, 'v') + "\n");
   ASSERT_NE(0u, GetIniFileName(Instance()));
   EXPECT_EQ(1, CreateApplicationKeys());
   sim::Reset();

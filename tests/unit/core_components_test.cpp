@@ -22,7 +22,8 @@ const std::string kSystem = "C:\\WINDOWS\\SYSTEM32\\";
 // The files whose versions were asked for, in order.
 std::vector<std::string> Examined() {
   std::vector<std::string> paths;
-  for (const sim::Call& call : sim::CallsTo("GetFileVersionInfoSizeA")) paths.push_back(call.args[0]);
+  for (const sim::Call& call : sim::CallsTo("GetFileVersionInfoSizeA"))
+    paths.push_back(call.args[0]);
   return paths;
 }
 
@@ -37,7 +38,9 @@ std::vector<std::string> KeysRead() {
 class CoreComponentsTest : public LaunchTest {
  protected:
   int Check(const std::string& section) {
-    WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nProgramName=GAME.EXE\n" + section);
+    WriteIni(
+        "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nProgramName=GAME.EXE\n" +
+        section);
     EXPECT_GT(GetIniFileName(nullptr), 0u);
     TraceStart(0);
     return CheckCoreComponents();
@@ -57,7 +60,8 @@ TEST_F(CoreComponentsTest, NineEntriesAreCore1ToCore8ThenCore10AndCore9IsNeverRe
   std::vector<std::string> expected_paths;
   for (const char* ordinal : {"1", "2", "3", "4", "5", "6", "7", "8", "10"}) {
     std::string name = std::string("C") + ordinal + ".DLL";
-    section += std::string("Core") + ordinal + "=" + name + "\nCore" + ordinal + "Version=2.10.0.5\n";
+    section +=
+        std::string("Core") + ordinal + "=" + name + "\nCore" + ordinal + "Version=2.10.0.5\n";
     PutVersionData(kSystem + name, "versioned.dll");
     expected_paths.push_back(kSystem + name);
   }
@@ -79,15 +83,18 @@ TEST_F(CoreComponentsTest, TheListEndsAtTheFirstEmptyName) {
 TEST_F(CoreComponentsTest, TheFirstEntryNotCurrentEndsTheWalkWithoutTracingTheRest) {
   PutVersionData(kSystem + "A.DLL", "versioned.dll");
   PutVersionData(kSystem + "C.DLL", "versioned.dll");
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=A.DLL\nCore2=ABSENT.DLL\n"
-           "Core2Version=1.0.0.0\nCore3=C.DLL\n");
+  WriteIni(
+      "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nProgramName=GAME.EXE\n["
+      "CoreComponent]\nCore1=A.DLL\nCore2=ABSENT.DLL\n"
+      "Core2Version=1.0.0.0\nCore3=C.DLL\n");
   GetIniFileName(nullptr);
   TraceStart(1);
   EXPECT_EQ(0, CheckCoreComponents());
-  EXPECT_THAT(TraceTexts(),
-              ElementsAre("Application Start", "CheckCoreComponents", "CompareFileVersion: " + kSystem + "A.DLL",
-                          "Version: 2.10.0.5 INIVersion:  Result: 1",
-                          "CompareFileVersion: " + kSystem + "ABSENT.DLL", "FileVersionInfoSize zip"));
+  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CheckCoreComponents",
+                                        "CompareFileVersion: " + kSystem + "A.DLL",
+                                        "Version: 2.10.0.5 INIVersion:  Result: 1",
+                                        "CompareFileVersion: " + kSystem + "ABSENT.DLL",
+                                        "FileVersionInfoSize zip"));
   EXPECT_THAT(KeysRead(), ElementsAre("Core1", "Core1Version", "Core2", "Core2Version"));
 }
 
@@ -142,9 +149,11 @@ class LaunchModeTest : public LaunchTest, public ::testing::WithParamInterface<M
 
 TEST_P(LaunchModeTest, ChosenByTheCoreComponentsAndTheSwitch) {
   const ModeCase& c = GetParam();
-  WriteIni(std::string("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n"
-                       "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=") +
-           c.required + "\n");
+  WriteIni(
+      std::string(
+          "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n"
+          "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=") +
+      c.required + "\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   PutVersionData(kSystem + "RUNTIME.DLL", "versioned.dll");
   EXPECT_EQ(0, Run(c.arguments));
@@ -155,25 +164,29 @@ TEST_P(LaunchModeTest, ChosenByTheCoreComponentsAndTheSwitch) {
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
-INSTANTIATE_TEST_SUITE_P(Launch, LaunchModeTest,
-                         ::testing::Values(ModeCase{"Current", "", "2.10.0.5", false},
-                                           ModeCase{"Older", "", "2.10.0.6", true},
-                                           ModeCase{"CurrentButSlowLoad", "/SlowLoad", "1.0.0.0", true}),
-                         [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Launch, LaunchModeTest,
+    ::testing::Values(ModeCase{"Current", "", "2.10.0.5", false},
+                      ModeCase{"Older", "", "2.10.0.6", true},
+                      ModeCase{"CurrentButSlowLoad", "/SlowLoad", "1.0.0.0", true}),
+    [](const ::testing::TestParamInfo<ModeCase>& info) { return info.param.name; });
 
 TEST_F(CoreComponentsTest, AMissingCoreComponentStartsTheApplicationInSlowLoadMode) {
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[CoreComponent]\nCore1=ABSENT.DLL\n");
+  WriteIni(
+      "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n["
+      "CoreComponent]\nCore1=ABSENT.DLL\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run("/Debug"));
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_TRUE(sim::Processes()[0].has_environment);
-  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
-                                        "SetValue: 0", "IsAutoRunDisabled", "SplashOn", "SplashOn Exit",
-                                        "CheckCoreComponents", "CompareFileVersion: " + kSystem + "ABSENT.DLL",
-                                        "FileVersionInfoSize zip", "RegisterOCXs", "RegisterOCX Type: SystemOcx",
-                                        "RegisterOCX Type: ApplicationOcx", "WinExec", "WinExec Process Started",
-                                        "Process Exited", "UnRegisterOCXs", "DeleteAppRegisteredOCX",
-                                        "Application Stop"));
+  EXPECT_THAT(TraceTexts(),
+              ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                          "SetValue: 0", "IsAutoRunDisabled", "SplashOn", "SplashOn Exit",
+                          "CheckCoreComponents", "CompareFileVersion: " + kSystem + "ABSENT.DLL",
+                          "FileVersionInfoSize zip", "RegisterOCXs", "RegisterOCX Type: SystemOcx",
+                          "RegisterOCX Type: ApplicationOcx", "WinExec", "WinExec Process Started",
+                          "Process Exited", "UnRegisterOCXs", "DeleteAppRegisteredOCX",
+                          "Application Stop"));
 }
 
 }  // namespace

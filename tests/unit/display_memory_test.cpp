@@ -57,10 +57,11 @@ TEST_P(ColourTest, TheColourCheckComesFirstAndNeedsNoConfiguration) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Display, ColourTest,
-                         ::testing::Values(ColourCase{1, false}, ColourCase{4, false}, ColourCase{7, false},
-                                           ColourCase{8, true}, ColourCase{15, true}, ColourCase{16, true},
-                                           ColourCase{24, true}, ColourCase{32, true}, ColourCase{0, false},
-                                           ColourCase{-8, true}));
+                         ::testing::Values(ColourCase{1, false}, ColourCase{4, false},
+                                           ColourCase{7, false}, ColourCase{8, true},
+                                           ColourCase{15, true}, ColourCase{16, true},
+                                           ColourCase{24, true}, ColourCase{32, true},
+                                           ColourCase{0, false}, ColourCase{-8, true}));
 
 TEST_F(LaunchTest, TheDeviceContextGoesBackToTheDesktopWindow) {
   HasEnoughColors();
@@ -108,9 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
     Memory, MemoryTest,
     ::testing::Values(
         MemoryCase{"Absent", nullptr, 0, 0, false, true},
-        MemoryCase{"Zero", "0", 0, 0, false, true},
-        MemoryCase{"Empty", "", 0, 0, false, true},
-        // Read as the platform reads numbers: text without digits is 0, digits end at the first other character.
+        MemoryCase{"Zero", "0", 0, 0, false, true}, MemoryCase{"Empty", "", 0, 0, false, true},
+        // Read as the platform reads numbers: text without digits is 0, digits end at the first
+        // other character.
         MemoryCase{"NotANumber", "abc", 0, 0, false, true},
         MemoryCase{"LeadingDigits", "100MB", 60 * kMeg, 40 * kMeg - 1, true, false},
         MemoryCase{"HexPrefix", "0x64", 60 * kMeg, 40 * kMeg - 1, true, false},
@@ -139,7 +140,8 @@ class LargeMemoryTest : public LaunchTest, public ::testing::WithParamInterface<
 
 TEST_P(LargeMemoryTest, TheTrueFiguresPastFourGigabytesCount) {
   const LargeMemoryCase& c = GetParam();
-  WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nMegRequired=") + c.meg_required + "\n");
+  WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nMegRequired=") + c.meg_required +
+           "\n");
   ASSERT_NE(0u, GetIniFileName(nullptr));
   sim::SetFreeMemory64(c.physical, c.page_file);
   EXPECT_EQ(c.passes ? 1 : 0, HasEnoughMemory());
@@ -148,14 +150,15 @@ TEST_P(LargeMemoryTest, TheTrueFiguresPastFourGigabytesCount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Memory, LargeMemoryTest,
-    ::testing::Values(LargeMemoryCase{"EightGiBFreeMeets6000", "6000", 6 * kGiB, 2 * kGiB, true},
-                      LargeMemoryCase{"EightGiBFreeAllPhysical", "8192", 8 * kGiB, 0, true},
-                      LargeMemoryCase{"EightGiBFreeFallsShortOf9000", "9000", 6 * kGiB, 2 * kGiB, false},
-                      LargeMemoryCase{"SixtyFourGiBFreeMeets60000", "60000", 48 * kGiB, 16 * kGiB, true},
-                      LargeMemoryCase{"SixtyFourGiBFreeFallsShortOf70000", "70000", 48 * kGiB, 16 * kGiB, false},
-                      LargeMemoryCase{"SixtyFourGiBExactly", "65536", 48 * kGiB, 16 * kGiB, true},
-                      LargeMemoryCase{"OneByteShortOfSixtyFourGiB", "65536", 48 * kGiB, 16 * kGiB - 1, false},
-                      LargeMemoryCase{"LargestRequirement", "4294967295", 48 * kGiB, 16 * kGiB, false}),
+    ::testing::Values(
+        LargeMemoryCase{"EightGiBFreeMeets6000", "6000", 6 * kGiB, 2 * kGiB, true},
+        LargeMemoryCase{"EightGiBFreeAllPhysical", "8192", 8 * kGiB, 0, true},
+        LargeMemoryCase{"EightGiBFreeFallsShortOf9000", "9000", 6 * kGiB, 2 * kGiB, false},
+        LargeMemoryCase{"SixtyFourGiBFreeMeets60000", "60000", 48 * kGiB, 16 * kGiB, true},
+        LargeMemoryCase{"SixtyFourGiBFreeFallsShortOf70000", "70000", 48 * kGiB, 16 * kGiB, false},
+        LargeMemoryCase{"SixtyFourGiBExactly", "65536", 48 * kGiB, 16 * kGiB, true},
+        LargeMemoryCase{"OneByteShortOfSixtyFourGiB", "65536", 48 * kGiB, 16 * kGiB - 1, false},
+        LargeMemoryCase{"LargestRequirement", "4294967295", 48 * kGiB, 16 * kGiB, false}),
     [](const ::testing::TestParamInfo<LargeMemoryCase>& info) { return info.param.name; });
 
 // Without the 64-bit figures the 32-bit record is read, clamped as it is:
@@ -187,7 +190,9 @@ INSTANTIATE_TEST_SUITE_P(Memory, MemoryFallbackTest,
                          ::testing::Values(FallbackCase{"NoKernelModule", "GetModuleHandleA", 0},
                                            FallbackCase{"NoEntryPoint", "GetProcAddress", 0},
                                            FallbackCase{"QueryFails", "GlobalMemoryStatusEx", 1}),
-                         [](const ::testing::TestParamInfo<FallbackCase>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<FallbackCase>& info) {
+                           return info.param.name;
+                         });
 
 struct AnswerCase {
   int answer;  // 0: the box could not be shown
@@ -197,7 +202,9 @@ struct AnswerCase {
 class MemoryAnswerTest : public LaunchTest, public ::testing::WithParamInterface<AnswerCase> {};
 
 TEST_P(MemoryAnswerTest, OnlyOkGoesOnWithTooLittleMemory) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nMegRequired=4000\nProgramName=GAME.EXE\n");
+  WriteIni(
+      "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nMegRequired="
+      "4000\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::SetFreeMemory(1000 * kMeg, 1000 * kMeg);
   if (GetParam().answer == 0) {
@@ -216,17 +223,20 @@ TEST_P(MemoryAnswerTest, OnlyOkGoesOnWithTooLittleMemory) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Memory, MemoryAnswerTest,
-                         ::testing::Values(AnswerCase{IDOK, 0}, AnswerCase{IDCANCEL, 1}, AnswerCase{0, 1}));
+                         ::testing::Values(AnswerCase{IDOK, 0}, AnswerCase{IDCANCEL, 1},
+                                           AnswerCase{0, 1}));
 
 TEST_F(LaunchTest, TheMemoryCheckRunsAfterTheGuardAndBeforeProgramName) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nMegRequired=1\nProgramName=GAME.EXE\n");
+  WriteIni(
+      "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nMegRequired=1\nProgramName="
+      "GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   ASSERT_EQ(0, Run());
   std::vector<std::string> order;
   for (const sim::Call& call : sim::Calls()) {
     bool program_name = call.name == "GetPrivateProfileStringA" && call.args[1] == "ProgramName";
-    if (call.name == "GetDC" || call.name == "GetModuleFileNameA" || call.name == "CreateSemaphoreA" ||
-        call.name == "GlobalMemoryStatusEx" || program_name) {
+    if (call.name == "GetDC" || call.name == "GetModuleFileNameA" ||
+        call.name == "CreateSemaphoreA" || call.name == "GlobalMemoryStatusEx" || program_name) {
       order.push_back(program_name ? "ProgramName" : call.name);
     }
   }

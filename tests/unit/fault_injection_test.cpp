@@ -26,11 +26,15 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
  protected:
   void Prepare() {
     StartFreshMachine();
-    WriteIni(std::string("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nWinClass=GameWindow\nWinText=Game\n"
-                         "MegRequired=64\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\nSplashOffTime=") +
-             GetParam().splash_off_time + "\n[SystemOcx]\nOcxPath=OCX\n"
+    WriteIni(std::string(
+                 "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nWinClass="
+                 "GameWindow\nWinText=Game\n"
+                 "MegRequired=64\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\nSplashOffTime=") +
+             GetParam().splash_off_time +
+             "\n[SystemOcx]\nOcxPath=OCX\n"
              "Ocx1=A.OCX\nOcx1TypeLib={L}\\1.0\\0\\win32\nOcx1Clsid={C}\nOcx1Version=2.0\n"
-             "[ApplicationOcx]\nOcx1=B.OCX\nOcx1TypeLib={M}\\1.0\\0\\win32\nOcx1Clsid=NONE\nOcx1Version=2.0\n"
+             "[ApplicationOcx]\nOcx1=B.OCX\nOcx1TypeLib={M}\\1.0\\0\\win32\nOcx1Clsid="
+             "NONE\nOcx1Version=2.0\n"
              "[CoreComponent]\nCore1=RUNTIME.DLL\nCore1Version=2.10.0.5\nCore2=MORE.DLL\n");
     PutVersionData("C:\\WINDOWS\\SYSTEM32\\RUNTIME.DLL", "versioned.dll");
     PutVersionData("C:\\WINDOWS\\SYSTEM32\\MORE.DLL", "versioned.dll");
@@ -43,15 +47,19 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
     sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", "C:\\OLD\\A.OCX");
     sim::SetRegistryText(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game\\2.0\\{K}\\1.0\\0\\win32", "",
                          "C:\\OLD\\K.OCX");
-    for (const char* path : {"C:\\OLD\\A.OCX", "C:\\OLD\\K.OCX", "D:\\SETUP\\OCX\\A.OCX", "D:\\SETUP\\B.OCX"}) {
+    for (const char* path :
+         {"C:\\OLD\\A.OCX", "C:\\OLD\\K.OCX", "D:\\SETUP\\OCX\\A.OCX", "D:\\SETUP\\B.OCX"}) {
       if (!sim::FileExists(path)) PutVersionData(path, "versioned.dll");
       const std::string library = path[0] == 'C' || path[9] == 'O' ? "{L}" : "{M}";
       auto register_server = [path, library] {
-        sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + library + "\\1.0\\0\\win32", "", path);
-        if (library == "{L}") sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", path);
+        sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + library + "\\1.0\\0\\win32", "",
+                             path);
+        if (library == "{L}")
+          sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", path);
         return 0;
       };
-      sim::AddLibrary(path, {{"DllRegisterServer", register_server}, {"DllUnregisterServer", [] { return 0; }}});
+      sim::AddLibrary(path, {{"DllRegisterServer", register_server},
+                             {"DllUnregisterServer", [] { return 0; }}});
     }
     sim::SetClockStep(7);
     InstallSplash();
@@ -78,9 +86,15 @@ class FaultInjectionTest : public LaunchTest, public ::testing::WithParamInterfa
   int Run() { return LaunchTest::Run(GetParam().arguments); }
 };
 
-const std::set<std::string> kKnownCaptions = {"GetIniFileName",     "GetPrivateProfileString", "WinExecAndWait",
-                                              "Information",        "Error",                   "LoadLibrary Failed",
-                                              "Function Look Failure", "DLLRegisterServer error", "IsRegistered",
+const std::set<std::string> kKnownCaptions = {"GetIniFileName",
+                                              "GetPrivateProfileString",
+                                              "WinExecAndWait",
+                                              "Information",
+                                              "Error",
+                                              "LoadLibrary Failed",
+                                              "Function Look Failure",
+                                              "DLLRegisterServer error",
+                                              "IsRegistered",
                                               "Administrator rights needed"};
 
 TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
@@ -98,15 +112,18 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
       control_entries += call.args[1] == "GlobalMemoryStatusEx" ? 0 : 1;
     }
     EXPECT_EQ(4u, control_entries);
-    EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game\\2.0\\{L}\\1.0\\0\\win32", ""));
-    EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, "Software\\Maker\\Game\\2.0\\{K}\\1.0\\0\\win32", ""));
+    EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE,
+                                    "Software\\Maker\\Game\\2.0\\{L}\\1.0\\0\\win32", ""));
+    EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE,
+                                    "Software\\Maker\\Game\\2.0\\{K}\\1.0\\0\\win32", ""));
   }
   const size_t total = sim::Calls().size();
   ASSERT_GT(total, 10u);
 
   // Access denied takes the standard user's way out where a write is refused;
   // any other error the way of a failure as such.
-  for (DWORD error : {static_cast<DWORD>(ERROR_ACCESS_DENIED), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
+  for (DWORD error :
+       {static_cast<DWORD>(ERROR_ACCESS_DENIED), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY)}) {
     for (int persistent = 0; persistent <= 1; ++persistent) {
       for (size_t index = 1; index <= total; ++index) {
         Prepare();

@@ -48,15 +48,17 @@ TEST_P(CompareTest, FileVersion2_10_0_5AgainstTheRequiredVersion) {
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, CompareTest,
-    ::testing::Values(VersionCase{"2.10.0.5", 1}, VersionCase{"2.9.9.9", 1}, VersionCase{"1.99.99.99", 1},
-                      VersionCase{"2.10.0.6", 0}, VersionCase{"2.10.1.0", 0}, VersionCase{"3.0.0.0", 0},
+    ::testing::Values(VersionCase{"2.10.0.5", 1}, VersionCase{"2.9.9.9", 1},
+                      VersionCase{"1.99.99.99", 1}, VersionCase{"2.10.0.6", 0},
+                      VersionCase{"2.10.1.0", 0}, VersionCase{"3.0.0.0", 0},
                       VersionCase{"2.10.0.-1", 0}, VersionCase{"-1.0.0.0", 0},
                       // numbers, not text: 2.10 is newer than 2.9, 08 is eight
-                      VersionCase{"2.9.0.0", 1}, VersionCase{"02.010.00.05", 1}, VersionCase{"08.0.0.0", 0},
-                      VersionCase{"+2. 10.\t0.5", 1},
+                      VersionCase{"2.9.0.0", 1}, VersionCase{"02.010.00.05", 1},
+                      VersionCase{"08.0.0.0", 0}, VersionCase{"+2. 10.\t0.5", 1},
                       // above 65535 is never met, and never wraps round to a small number
                       VersionCase{"2.10.0.65541", 0}, VersionCase{"2.65546.0.0", 0},
-                      VersionCase{"4294967298.0.0.0", 0}, VersionCase{"2.10.0.99999999999999999999", 0},
+                      VersionCase{"4294967298.0.0.0", 0},
+                      VersionCase{"2.10.0.99999999999999999999", 0},
                       VersionCase{"2.10.0.-4294967295", 0},
                       // numbers the scan does not reach count as 0
                       VersionCase{"", 1}, VersionCase{"2.10", 1}, VersionCase{"2,71", 1},
@@ -78,18 +80,21 @@ TEST_P(NoVersionTest, CountsAsNotCurrentAndSaysWhy) {
   if (c.data != nullptr && c.data[0] == '\0') sim::WriteFile(kFile, "MZ but no image");
   if (c.failing_call != nullptr) sim::FailCall(c.failing_call, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(0, CompareFileVersion(kFile, ""));
-  EXPECT_THAT(TracesAfterStart(), ElementsAre(std::string("CompareFileVersion: ") + kFile, c.trace));
+  EXPECT_THAT(TracesAfterStart(),
+              ElementsAre(std::string("CompareFileVersion: ") + kFile, c.trace));
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, NoVersionTest,
-    ::testing::Values(MissingCase{"MissingFile", nullptr, nullptr, "FileVersionInfoSize zip"},
-                      MissingCase{"NotAnImage", "", nullptr, "FileVersionInfoSize zip"},
-                      MissingCase{"NoVersionResource", "no_version.dll", nullptr, "FileVersionInfoSize zip"},
-                      MissingCase{"UnreadableBlock", "versioned.dll", "GetFileVersionInfoA", "FileVersionInfo empty"},
-                      MissingCase{"NoMemoryForTheBlock", "versioned.dll", "HeapAlloc", "FileVersionInfo empty"},
-                      MissingCase{"NoFixedInfo", "versioned.dll", "VerQueryValueA", "VS_FIXEDFILEINFO Missing"}),
+    ::testing::Values(
+        MissingCase{"MissingFile", nullptr, nullptr, "FileVersionInfoSize zip"},
+        MissingCase{"NotAnImage", "", nullptr, "FileVersionInfoSize zip"},
+        MissingCase{"NoVersionResource", "no_version.dll", nullptr, "FileVersionInfoSize zip"},
+        MissingCase{"UnreadableBlock", "versioned.dll", "GetFileVersionInfoA",
+                    "FileVersionInfo empty"},
+        MissingCase{"NoMemoryForTheBlock", "versioned.dll", "HeapAlloc", "FileVersionInfo empty"},
+        MissingCase{"NoFixedInfo", "versioned.dll", "VerQueryValueA", "VS_FIXEDFILEINFO Missing"}),
     [](const ::testing::TestParamInfo<MissingCase>& info) { return info.param.name; });
 
 TEST_F(FileVersionTest, TheBlockHasTheReportedSizeAndIsFreedOnce) {
@@ -134,18 +139,38 @@ INSTANTIATE_TEST_SUITE_P(
     Probe, SelfRegisterTest,
     ::testing::Values(
         ProbeCase{"MissingFile", nullptr, nullptr, {"OCX FileVersionInfoSize zip"}, {}},
-        ProbeCase{"NoVersionResource", "no_version.dll", nullptr, {"OCX FileVersionInfoSize zip"}, {}},
-        ProbeCase{"UnreadableBlock", "versioned.dll", "GetFileVersionInfoA", {"OCX FileVersionInfo empty"}, {}},
-        ProbeCase{"NoMemoryForTheBlock", "versioned.dll", "HeapAlloc", {"OCX FileVersionInfo empty"}, {}},
-        ProbeCase{"NoTranslation", "no_translation.dll", nullptr, {"OCX VarFileInfo\\Translation Missing"},
+        ProbeCase{
+            "NoVersionResource", "no_version.dll", nullptr, {"OCX FileVersionInfoSize zip"}, {}},
+        ProbeCase{"UnreadableBlock",
+                  "versioned.dll",
+                  "GetFileVersionInfoA",
+                  {"OCX FileVersionInfo empty"},
+                  {}},
+        ProbeCase{
+            "NoMemoryForTheBlock", "versioned.dll", "HeapAlloc", {"OCX FileVersionInfo empty"}, {}},
+        ProbeCase{"NoTranslation",
+                  "no_translation.dll",
+                  nullptr,
+                  {"OCX VarFileInfo\\Translation Missing"},
                   {kTranslation}},
-        ProbeCase{"EmptyTranslation", "empty_translation.dll", nullptr,
-                  {"OCX VarFileInfo\\Translation empty string"}, {kTranslation}},
-        ProbeCase{"StringPresent", "versioned.dll", nullptr, {},
+        ProbeCase{"EmptyTranslation",
+                  "empty_translation.dll",
+                  nullptr,
+                  {"OCX VarFileInfo\\Translation empty string"},
+                  {kTranslation}},
+        ProbeCase{"StringPresent",
+                  "versioned.dll",
+                  nullptr,
+                  {},
                   {kTranslation, "\\StringFileInfo\\040904B0\\OLESelfRegister"}},
-        ProbeCase{"LanguageFirstInUpperCaseHex", "first_translation.dll", nullptr, {},
+        ProbeCase{"LanguageFirstInUpperCaseHex",
+                  "first_translation.dll",
+                  nullptr,
+                  {},
                   {kTranslation, "\\StringFileInfo\\0C0A04E4\\OLESelfRegister"}},
-        ProbeCase{"OnlyTheFirstTranslationCounts", "second_translation.dll", nullptr,
+        ProbeCase{"OnlyTheFirstTranslationCounts",
+                  "second_translation.dll",
+                  nullptr,
                   {"OLESelfRegister string Missing"},
                   {kTranslation, "\\StringFileInfo\\040904B0\\OLESelfRegister"}}),
     [](const ::testing::TestParamInfo<ProbeCase>& info) { return info.param.name; });

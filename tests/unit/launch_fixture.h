@@ -23,9 +23,11 @@ constexpr int kBitmapResource = 2;  // RT_BITMAP
 // red i / 2), pixel (x, y) holds (x + 3 * y) % 256.
 inline std::vector<BYTE> MakeSplashBitmap(LONG width, LONG height) {
   DWORD row = SplashRowBytes(width);
-  std::vector<BYTE> bytes(kSplashHeaderCopySize + row * static_cast<DWORD>(height < 0 ? -height : height));
-  BITMAPINFOHEADER header = {40, width, height, 1, 8, BI_RGB, row * static_cast<DWORD>(height < 0 ? -height : height),
-                             0, 0, 256, 0};
+  std::vector<BYTE> bytes(kSplashHeaderCopySize +
+                          row * static_cast<DWORD>(height < 0 ? -height : height));
+  BITMAPINFOHEADER header = {
+      40, width, height, 1, 8, BI_RGB, row * static_cast<DWORD>(height < 0 ? -height : height),
+      0,  0,     256,    0};
   memcpy(bytes.data(), &header, sizeof header);
   for (unsigned i = 0; i < 256; ++i) {
     BYTE* colour = &bytes[40 + 4 * i];
@@ -87,8 +89,10 @@ class LaunchTest : public ::testing::Test {
     for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     std::string identity;
     if (lower.find("companyname=") == std::string::npos) identity += "CompanyName=Maker\n";
-    if (lower.find("applicationname=") == std::string::npos) identity += "ApplicationName=Product\n";
-    if (lower.find("applicationversion=") == std::string::npos) identity += "ApplicationVersion=2.0\n";
+    if (lower.find("applicationname=") == std::string::npos)
+      identity += "ApplicationName=Product\n";
+    if (lower.find("applicationversion=") == std::string::npos)
+      identity += "ApplicationVersion=2.0\n";
     const std::string section = "[application]\n";
     size_t at = lower.find(section);
     if (at == std::string::npos) return WriteRawIni(body + "\n[Application]\n" + identity);

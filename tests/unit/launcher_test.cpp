@@ -26,22 +26,18 @@ TEST_P(SwitchTest, OnlyTheFirstTwoSlashWordsCount) {
   EXPECT_EQ(GetParam().slow_load, switches.slow_load) << GetParam().arguments;
 }
 
-INSTANTIATE_TEST_SUITE_P(Launcher, SwitchTest,
-                         ::testing::Values(SwitchCase{"/Debug", 1, 0}, SwitchCase{"/debug", 1, 0},
-                                           SwitchCase{"/DEBUG", 1, 0}, SwitchCase{"-Debug", 0, 0},
-                                           SwitchCase{"Debug", 0, 0}, SwitchCase{"", 0, 0},
-                                           SwitchCase{" /Debug", 0, 0},
-                                           SwitchCase{"/Debug/SlowLoad", 0, 0},
-                                           SwitchCase{"/SlowLoad /Debug", 1, 1},
-                                           SwitchCase{"/X /SlowLoad", 0, 1},
-                                           SwitchCase{"/A /B /SlowLoad", 0, 0},
-                                           SwitchCase{"/Debug SlowLoad", 1, 0},
-                                           SwitchCase{"/Debug   /slowload", 1, 1},
-                                           SwitchCase{"/DebugDebugDebugDebugDebugDebugDebugDebug", 0, 0},
-                                           SwitchCase{"/ Debug", 1, 0}, SwitchCase{"/\tDebug\t/SlowLoad", 1, 1},
-                                           SwitchCase{"/", 0, 0}, SwitchCase{"/ ", 0, 0},
-                                           SwitchCase{"/ /Debug", 0, 0}, SwitchCase{"/Debug\n/SlowLoad", 1, 1},
-                                           SwitchCase{"/SlowLoad\x01", 0, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Launcher, SwitchTest,
+    ::testing::Values(SwitchCase{"/Debug", 1, 0}, SwitchCase{"/debug", 1, 0},
+                      SwitchCase{"/DEBUG", 1, 0}, SwitchCase{"-Debug", 0, 0},
+                      SwitchCase{"Debug", 0, 0}, SwitchCase{"", 0, 0}, SwitchCase{" /Debug", 0, 0},
+                      SwitchCase{"/Debug/SlowLoad", 0, 0}, SwitchCase{"/SlowLoad /Debug", 1, 1},
+                      SwitchCase{"/X /SlowLoad", 0, 1}, SwitchCase{"/A /B /SlowLoad", 0, 0},
+                      SwitchCase{"/Debug SlowLoad", 1, 0}, SwitchCase{"/Debug   /slowload", 1, 1},
+                      SwitchCase{"/DebugDebugDebugDebugDebugDebugDebugDebug", 0, 0},
+                      SwitchCase{"/ Debug", 1, 0}, SwitchCase{"/\tDebug\t/SlowLoad", 1, 1},
+                      SwitchCase{"/", 0, 0}, SwitchCase{"/ ", 0, 0}, SwitchCase{"/ /Debug", 0, 0},
+                      SwitchCase{"/Debug\n/SlowLoad", 1, 1}, SwitchCase{"/SlowLoad\x01", 0, 0}));
 
 TEST(SwitchLimits, AWordLongerThan31CharactersIsCutNotOverrun) {
   // 31 characters of the word fit; its 32nd character would have to be a '/'.
@@ -67,7 +63,8 @@ TEST_P(ArgumentsTest, AreWhatFollowsTheProgramName) {
 INSTANTIATE_TEST_SUITE_P(
     Launcher, ArgumentsTest,
     ::testing::Values(ArgumentsCase{"SETUP.EXE /Debug", "/Debug"},
-                      ArgumentsCase{"\"D:\\My CD\\SETUP.EXE\" /Debug /SlowLoad", "/Debug /SlowLoad"},
+                      ArgumentsCase{"\"D:\\My CD\\SETUP.EXE\" /Debug /SlowLoad",
+                                    "/Debug /SlowLoad"},
                       ArgumentsCase{"\"D:\\My CD\\SETUP.EXE\"/Debug", "/Debug"},
                       ArgumentsCase{"SETUP.EXE", ""}, ArgumentsCase{"\"SETUP.EXE", ""},
                       ArgumentsCase{"", ""}, ArgumentsCase{"SETUP.EXE \t  /Debug  ", "/Debug  "},
@@ -90,7 +87,8 @@ class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
 TEST_P(CommandLineTest, ProgramPartBlankAndHandle) {
   const CommandLineCase& c = GetParam();
   char out[600];
-  EXPECT_EQ(1, BuildCommandLine(out, sizeof out, c.directory, c.program, reinterpret_cast<HWND>(c.splash)));
+  EXPECT_EQ(1, BuildCommandLine(out, sizeof out, c.directory, c.program,
+                                reinterpret_cast<HWND>(c.splash)));
   EXPECT_STREQ(c.expected, out);
 }
 
@@ -98,8 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
     Launcher, CommandLineTest,
     ::testing::Values(
         CommandLineCase{"D:\\SETUP\\", "GAME.EXE", 0, "D:\\SETUP\\GAME.EXE /00000000"},
-        CommandLineCase{"D:\\SETUP\\", "BIN\\GAME.EXE", 0x1a2b, "D:\\SETUP\\BIN\\GAME.EXE /00001a2b"},
-        CommandLineCase{"E:\\APP\\", "E:\\APP\\GAME.EXE", 0xdeadbeef, "E:\\APP\\GAME.EXE /deadbeef"},
+        CommandLineCase{"D:\\SETUP\\", "BIN\\GAME.EXE", 0x1a2b,
+                        "D:\\SETUP\\BIN\\GAME.EXE /00001a2b"},
+        CommandLineCase{"E:\\APP\\", "E:\\APP\\GAME.EXE", 0xdeadbeef,
+                        "E:\\APP\\GAME.EXE /deadbeef"},
         // A blank anywhere in the program part quotes it.
         CommandLineCase{"C:\\Program Files\\SETUP\\", "GAME.EXE", 0,
                         "\"C:\\Program Files\\SETUP\\GAME.EXE\" /00000000"},
@@ -216,8 +216,8 @@ TEST(BoundedText, TheFormatterWritesWhatTheCLibraryWrites) {
   }
   // The same numbers through the C library, over the widths and signs in use.
   char expected[64];
-  const long values[] = {0, 1, -1, 9, 10, -10, 99999999, -9999999, 100000000, 2147483647L,
-                         -2147483647L - 1};
+  const long values[] = {
+      0, 1, -1, 9, 10, -10, 99999999, -9999999, 100000000, 2147483647L, -2147483647L - 1};
   for (long value : values) {
     char out[64];
     const char* formats[] = {"%ld", "%08ld", "%lx", "%08lx", "%-6ld|"};
@@ -230,4 +230,3 @@ TEST(BoundedText, TheFormatterWritesWhatTheCLibraryWrites) {
 }
 
 }  // namespace
-

@@ -35,7 +35,8 @@ TEST_P(SplitTest, GivesDriveDirectoryNameAndExtension) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, SplitTest,
     ::testing::Values(SplitCase{"D:\\SETUP\\SETUP.EXE", "D:", "\\SETUP\\", "SETUP", ".EXE"},
-                      SplitCase{"D:\\A.B\\FILE", "D:", "\\A.B\\", "FILE", ""},  // dot in the directory
+                      SplitCase{"D:\\A.B\\FILE", "D:", "\\A.B\\", "FILE",
+                                ""},  // dot in the directory
                       SplitCase{"E:\\AUTORUN.EXE", "E:", "\\", "AUTORUN", ".EXE"},
                       SplitCase{"GAME.EXE", "", "", "GAME", ".EXE"},
                       SplitCase{"BIN/GAME.EXE", "", "BIN/", "GAME", ".EXE"},
@@ -134,18 +135,18 @@ TEST_P(ResolveTest, EachFormAgainstTheHomeDirectory) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, ResolveTest,
-    ::testing::Values(
-        ResolveCase{"intro.wav", "D:\\SETUP\\intro.wav", "D:\\SETUP\\intro.wav\\", "D:\\SETUP\\intro.wav"},
-        ResolveCase{"SOUNDS\\intro.wav", "D:\\SETUP\\intro.wav", "D:\\SETUP\\SOUNDS\\intro.wav\\",
-                    "SOUNDS\\intro.wav"},
-        ResolveCase{"\\MEDIA\\intro.wav", "D:\\SETUP\\intro.wav", "D:\\SETUP\\\\MEDIA\\intro.wav\\",
-                    "\\MEDIA\\intro.wav"},
-        ResolveCase{"E:\\MEDIA\\intro.wav", "E:\\MEDIA\\intro.wav", "E:\\MEDIA\\intro.wav",
-                    "E:\\MEDIA\\intro.wav"},
-        ResolveCase{"E:intro.wav", "E:intro.wav", "E:intro.wav", "E:intro.wav"},
-        ResolveCase{"", "D:\\SETUP\\", "D:\\SETUP\\", "D:\\SETUP\\"},
-        ResolveCase{"CTRL/", "D:\\SETUP\\", "D:\\SETUP\\CTRL/", "CTRL/"},
-        ResolveCase{"C:\\CTRL", "C:\\CTRL", "C:\\CTRL", "C:\\CTRL"}));
+    ::testing::Values(ResolveCase{"intro.wav", "D:\\SETUP\\intro.wav", "D:\\SETUP\\intro.wav\\",
+                                  "D:\\SETUP\\intro.wav"},
+                      ResolveCase{"SOUNDS\\intro.wav", "D:\\SETUP\\intro.wav",
+                                  "D:\\SETUP\\SOUNDS\\intro.wav\\", "SOUNDS\\intro.wav"},
+                      ResolveCase{"\\MEDIA\\intro.wav", "D:\\SETUP\\intro.wav",
+                                  "D:\\SETUP\\\\MEDIA\\intro.wav\\", "\\MEDIA\\intro.wav"},
+                      ResolveCase{"E:\\MEDIA\\intro.wav", "E:\\MEDIA\\intro.wav",
+                                  "E:\\MEDIA\\intro.wav", "E:\\MEDIA\\intro.wav"},
+                      ResolveCase{"E:intro.wav", "E:intro.wav", "E:intro.wav", "E:intro.wav"},
+                      ResolveCase{"", "D:\\SETUP\\", "D:\\SETUP\\", "D:\\SETUP\\"},
+                      ResolveCase{"CTRL/", "D:\\SETUP\\", "D:\\SETUP\\CTRL/", "CTRL/"},
+                      ResolveCase{"C:\\CTRL", "C:\\CTRL", "C:\\CTRL", "C:\\CTRL"}));
 
 TEST(ResolveLimits, AnOverlongResultIsRefusedNotOverrun) {
   sim::Reset();
@@ -187,12 +188,12 @@ INSTANTIATE_TEST_SUITE_P(
     Paths, CutTest,
     ::testing::Values(
         CutCase{"PrefixDirectoryOver255", ResolvePrefix, "D:\\SETUP\\", kLongFolder, kLongFolder},
-        CutCase{"PrefixDriveAndDirectoryOver255", ResolvePrefix, "D:\\SETUP\\", "C:\\" + kLongFolder,
-                "C:\\" + kLongFolder},
+        CutCase{"PrefixDriveAndDirectoryOver255", ResolvePrefix, "D:\\SETUP\\",
+                "C:\\" + kLongFolder, "C:\\" + kLongFolder},
         CutCase{"ReplaceNameOver255", ResolveReplace, "D:\\SETUP\\", std::string(300, 'n'),
                 "D:\\SETUP\\" + std::string(255, 'n')},
-        CutCase{"AppendBaseDirectoryOver255", ResolveAppend, "D:\\" + std::string(300, 'h') + "\\", "V",
-                "D:\\" + std::string(254, 'h') + "V\\"}),
+        CutCase{"AppendBaseDirectoryOver255", ResolveAppend, "D:\\" + std::string(300, 'h') + "\\",
+                "V", "D:\\" + std::string(254, 'h') + "V\\"}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
 
 }  // namespace

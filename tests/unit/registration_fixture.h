@@ -24,26 +24,31 @@ class RegistrationTest : public LaunchTest {
 
   // A control file that registers itself as real controls do: its type
   // library and in-process server keys name its own path.
-  void AddControl(const std::string& path, const std::string& type_library, const std::string& clsid,
-                  const char* version_file, LONG register_status = 0, std::vector<std::string> imports = {}) {
+  void AddControl(const std::string& path, const std::string& type_library,
+                  const std::string& clsid, const char* version_file, LONG register_status = 0,
+                  std::vector<std::string> imports = {}) {
     PutVersionData(path, version_file);
-    sim::AddLibrary(path, {{"DllRegisterServer",
-                            [=]() {
-                              if (register_status != 0) return register_status;
-                              sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + type_library, "", path);
-                              sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32", "",
-                                                   path);
-                              return 0;
-                            }},
-                           {"DllUnregisterServer", [this, path]() {
-                              unregistered.push_back(path);
-                              return 0;
-                            }}},
+    sim::AddLibrary(path,
+                    {{"DllRegisterServer",
+                      [=]() {
+                        if (register_status != 0) return register_status;
+                        sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + type_library, "",
+                                             path);
+                        sim::SetRegistryText(HKEY_CLASSES_ROOT,
+                                             "CLSID\\" + clsid + "\\InprocServer32", "", path);
+                        return 0;
+                      }},
+                     {"DllUnregisterServer",
+                      [this, path]() {
+                        unregistered.push_back(path);
+                        return 0;
+                      }}},
                     imports);
   }
 
   // What the registry names for a control now.
-  static void Register(const std::string& type_library, const std::string& clsid, const std::string& path) {
+  static void Register(const std::string& type_library, const std::string& clsid,
+                       const std::string& path) {
     sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + type_library, "", path);
     sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32", "", path);
   }

@@ -18,13 +18,13 @@ using ::testing::IsEmpty;
 
 const std::string kLib = "{L}\\1.0\\0\\win32";
 const std::string kRecord = kAppKey + "\\{L}\\1.0\\0\\win32";
-const char* const kNew = "versioned.dll";  // 2.10.0.5
+const char* const kNew = "versioned.dll";   // 2.10.0.5
 const char* const kOld = "no_version.dll";  // no version: older than anything
 
 // A full entry for control n (n as written in its key).
 std::string Entry(const std::string& n, const std::string& file) {
-  return "Ocx" + n + "=" + file + "\nOcx" + n + "TypeLib=" + kLib + "\nOcx" + n + "Clsid={C}\nOcx" + n +
-         "Version=1.0\n";
+  return "Ocx" + n + "=" + file + "\nOcx" + n + "TypeLib=" + kLib + "\nOcx" + n + "Clsid={C}\nOcx" +
+         n + "Version=1.0\n";
 }
 
 // ---- IsRegistered ----
@@ -34,8 +34,8 @@ struct ProbeCase {
   const char* type_library_file;  // nullptr: no type library key
   bool type_library_exists;
   const char* type_library_version;
-  const char* class_key;   // the configured name
-  bool class_present;      // a key of that name exists
+  const char* class_key;       // the configured name
+  bool class_present;          // a key of that name exists
   const char* server_version;  // nullptr: no InprocServer32
   int result;
   const char* record;  // nullptr: none written
@@ -54,14 +54,16 @@ TEST_P(ProbeTest, TheRegistryDecidesAndAnOlderFileIsRecorded) {
   if (c.class_present) {
     sim::MakeRegistryKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + c.class_key);
     if (c.server_version != nullptr) {
-      sim::SetRegistryText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + c.class_key + "\\InprocServer32", "",
+      sim::SetRegistryText(HKEY_CLASSES_ROOT,
+                           std::string("CLSID\\") + c.class_key + "\\InprocServer32", "",
                            "C:\\SRV\\S.OCX");
       PutVersionData("C:\\SRV\\S.OCX", c.server_version);
     }
   }
   TraceStart(1);
   EXPECT_EQ(c.result, IsRegistered("A.OCX", c.class_key, kLib.c_str(), "2.0.0.0"));
-  EXPECT_EQ(c.record == nullptr ? "(none)" : c.record, sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
+  EXPECT_EQ(c.record == nullptr ? "(none)" : c.record,
+            sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
   std::vector<std::string> texts = TraceTexts();
   EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), c.trace));
   EXPECT_EQ(0, sim::OpenHandleCount());
@@ -72,14 +74,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ProbeCase{"NoTypeLibrary", nullptr, false, kNew, "{C}", true, kNew, 0, nullptr,
                   "IsRegistered: A.OCX Clsid: 0 Version: 0 TypeLib: 0"},
-        ProbeCase{"TypeLibraryFileGone", "C:\\TL\\A.OCX", false, kNew, "{C}", true, kNew, 0, nullptr,
-                  "IsRegistered: A.OCX Clsid: 0 Version: 0 TypeLib: 0"},
+        ProbeCase{"TypeLibraryFileGone", "C:\\TL\\A.OCX", false, kNew, "{C}", true, kNew, 0,
+                  nullptr, "IsRegistered: A.OCX Clsid: 0 Version: 0 TypeLib: 0"},
         ProbeCase{"NoClassKey", "C:\\TL\\A.OCX", true, kNew, "{C}", false, nullptr, 0, nullptr,
                   "IsRegistered: A.OCX Clsid: 0 Version: 1 TypeLib: 1"},
         ProbeCase{"NoneAndCurrent", "C:\\TL\\A.OCX", true, kNew, "none", false, nullptr, 1, nullptr,
                   "IsRegistered: A.OCX Clsid: 1 Version: 1 TypeLib: 1"},
-        ProbeCase{"NoneAndOlder", "C:\\TL\\A.OCX", true, kOld, "NONE", false, nullptr, 0, "C:\\TL\\A.OCX",
-                  "IsRegistered: A.OCX Clsid: 1 Version: 0 TypeLib: 1"},
+        ProbeCase{"NoneAndOlder", "C:\\TL\\A.OCX", true, kOld, "NONE", false, nullptr, 0,
+                  "C:\\TL\\A.OCX", "IsRegistered: A.OCX Clsid: 1 Version: 0 TypeLib: 1"},
         ProbeCase{"NoServerKey", "C:\\TL\\A.OCX", true, kNew, "{C}", true, nullptr, 0, nullptr,
                   "IsRegistered: A.OCX Clsid: 0 Version: 1 TypeLib: 1"},
         ProbeCase{"TypeLibraryCurrent", "C:\\TL\\A.OCX", true, kNew, "{C}", true, kOld, 1, nullptr,
@@ -94,9 +96,11 @@ TEST_F(RegistrationTest, AValueStoredWithoutItsNulIsReadOnlyWhenItFits) {
   Prepare("[Application]\nProgramName=GAME.EXE\n");
   PutVersionData("C:\\TL\\A.OCX", kNew);
   std::string path = "C:\\TL\\A.OCX";
-  sim::SetRegistryValue(HKEY_CLASSES_ROOT, "TypeLib\\" + kLib, "", REG_SZ, std::vector<BYTE>(path.begin(), path.end()));
+  sim::SetRegistryValue(HKEY_CLASSES_ROOT, "TypeLib\\" + kLib, "", REG_SZ,
+                        std::vector<BYTE>(path.begin(), path.end()));
   EXPECT_EQ(1, IsRegistered("A.OCX", "NONE", kLib.c_str(), "2.0.0.0"));
-  sim::SetRegistryValue(HKEY_CLASSES_ROOT, "TypeLib\\" + kLib, "", REG_SZ, std::vector<BYTE>(260, 'x'));
+  sim::SetRegistryValue(HKEY_CLASSES_ROOT, "TypeLib\\" + kLib, "", REG_SZ,
+                        std::vector<BYTE>(260, 'x'));
   EXPECT_EQ(0, IsRegistered("A.OCX", "NONE", kLib.c_str(), "2.0.0.0"));
 }
 
@@ -112,7 +116,8 @@ struct StoredPathCase {
   const char* record;  // RegistryText: "(none)" when none was written
 };
 
-class StoredPathTest : public RegistrationTest, public ::testing::WithParamInterface<StoredPathCase> {};
+class StoredPathTest : public RegistrationTest,
+                       public ::testing::WithParamInterface<StoredPathCase> {};
 
 TEST_P(StoredPathTest, TheProbeReadsThePathWindowsMeans) {
   const StoredPathCase& c = GetParam();
@@ -128,7 +133,8 @@ TEST_P(StoredPathTest, TheProbeReadsThePathWindowsMeans) {
   TraceStart(1);
   RegisterOCX("SystemOcx");
   std::vector<std::string> texts = TraceTexts();
-  auto probe = std::find_if(texts.begin(), texts.end(), [](const std::string& t) { return t.rfind("IsRegistered", 0) == 0; });
+  auto probe = std::find_if(texts.begin(), texts.end(),
+                            [](const std::string& t) { return t.rfind("IsRegistered", 0) == 0; });
   ASSERT_NE(texts.end(), probe);
   EXPECT_EQ(c.trace, *probe);
   // A control found current is not registered again.
@@ -145,25 +151,28 @@ const char* const kNotFound = "IsRegistered: A.OCX Clsid: 0 Version: 0 TypeLib: 
 INSTANTIATE_TEST_SUITE_P(
     Registration, StoredPathTest,
     ::testing::Values(
-        StoredPathCase{"Plain", REG_SZ, "C:\\TL\\A.OCX", "", "C:\\TL\\A.OCX", kNew, kFound, "(none)"},
-        StoredPathCase{"Expandable", REG_EXPAND_SZ, "%SystemRoot%\\A.OCX", "", "C:\\WINDOWS\\A.OCX", kNew, kFound,
+        StoredPathCase{"Plain", REG_SZ, "C:\\TL\\A.OCX", "", "C:\\TL\\A.OCX", kNew, kFound,
                        "(none)"},
-        StoredPathCase{"Quoted", REG_SZ, "\"C:\\TL\\A.OCX\"", "", "C:\\TL\\A.OCX", kNew, kFound, "(none)"},
-        StoredPathCase{"QuotedAndExpandable", REG_EXPAND_SZ, "\"%SystemRoot%\\A.OCX\"", "", "C:\\WINDOWS\\A.OCX",
+        StoredPathCase{"Expandable", REG_EXPAND_SZ, "%SystemRoot%\\A.OCX", "", "C:\\WINDOWS\\A.OCX",
                        kNew, kFound, "(none)"},
+        StoredPathCase{"Quoted", REG_SZ, "\"C:\\TL\\A.OCX\"", "", "C:\\TL\\A.OCX", kNew, kFound,
+                       "(none)"},
+        StoredPathCase{"QuotedAndExpandable", REG_EXPAND_SZ, "\"%SystemRoot%\\A.OCX\"", "",
+                       "C:\\WINDOWS\\A.OCX", kNew, kFound, "(none)"},
         // The record names the file as the probe found it.
         StoredPathCase{"QuotedExpandableAndOlder", REG_EXPAND_SZ, "\"%SystemRoot%\\A.OCX\"", "",
-                       "C:\\WINDOWS\\A.OCX", kOld, "IsRegistered: A.OCX Clsid: 1 Version: 0 TypeLib: 1",
-                       "C:\\WINDOWS\\A.OCX"},
-        StoredPathCase{"PlainTextIsNotExpanded", REG_SZ, "%SystemRoot%\\A.OCX", "", "C:\\WINDOWS\\A.OCX", kNew,
-                       kNotFound, "(none)"},
-        StoredPathCase{"UnknownVariableStays", REG_EXPAND_SZ, "%NOSUCH%\\A.OCX", "", "C:\\WINDOWS\\A.OCX", kNew,
-                       kNotFound, "(none)"},
-        StoredPathCase{"ExpansionOf259Fits", REG_EXPAND_SZ, "%LONG%\\A.OCX", kLongRoot, kLongRoot + "\\A.OCX", kNew,
-                       kFound, "(none)"},
-        StoredPathCase{"ExpansionOf260IsUnreadable", REG_EXPAND_SZ, "%LONG%\\A.OCX", kLongRoot + "L",
-                       kLongRoot + "L\\A.OCX", kNew, kNotFound, "(none)"},
-        StoredPathCase{"StrayQuote", REG_SZ, "\"C:\\TL\\A.OCX", "", "C:\\TL\\A.OCX", kNew, kNotFound, "(none)"}),
+                       "C:\\WINDOWS\\A.OCX", kOld,
+                       "IsRegistered: A.OCX Clsid: 1 Version: 0 TypeLib: 1", "C:\\WINDOWS\\A.OCX"},
+        StoredPathCase{"PlainTextIsNotExpanded", REG_SZ, "%SystemRoot%\\A.OCX", "",
+                       "C:\\WINDOWS\\A.OCX", kNew, kNotFound, "(none)"},
+        StoredPathCase{"UnknownVariableStays", REG_EXPAND_SZ, "%NOSUCH%\\A.OCX", "",
+                       "C:\\WINDOWS\\A.OCX", kNew, kNotFound, "(none)"},
+        StoredPathCase{"ExpansionOf259Fits", REG_EXPAND_SZ, "%LONG%\\A.OCX", kLongRoot,
+                       kLongRoot + "\\A.OCX", kNew, kFound, "(none)"},
+        StoredPathCase{"ExpansionOf260IsUnreadable", REG_EXPAND_SZ, "%LONG%\\A.OCX",
+                       kLongRoot + "L", kLongRoot + "L\\A.OCX", kNew, kNotFound, "(none)"},
+        StoredPathCase{"StrayQuote", REG_SZ, "\"C:\\TL\\A.OCX", "", "C:\\TL\\A.OCX", kNew,
+                       kNotFound, "(none)"}),
     [](const ::testing::TestParamInfo<StoredPathCase>& info) { return info.param.name; });
 
 // ---- paths and lists ----
@@ -195,24 +204,32 @@ TEST_P(ControlPathTest, FolderAndFileFollowTheirRules) {
 
 INSTANTIATE_TEST_SUITE_P(
     Registration, ControlPathTest,
-    ::testing::Values(PathCase{"NoOcxPath", "SystemOcx", nullptr, "A.OCX", "D:\\SETUP", "D:\\SETUP\\A.OCX"},
-                      PathCase{"RelativeOcxPath", "SystemOcx", "CTRL", "A.OCX", "D:\\SETUP\\CTRL", "D:\\SETUP\\CTRL\\A.OCX"},
-                      PathCase{"DriveOcxPath", "SystemOcx", "C:\\CTRL\\", "A.OCX", "C:\\CTRL", "C:\\CTRL\\A.OCX"},
-                      // A drive value is used as read: no separator is added.
-                      PathCase{"DriveWithoutSeparator", "SystemOcx", "C:\\CTRL", "A.OCX", "C:\\CTRL", "C:\\CTRLA.OCX"},
-                      PathCase{"ApplicationFromHome", "ApplicationOcx", "CTRL", "B.OCX", "D:\\SETUP\\CTRL", "D:\\SETUP\\B.OCX"},
-                      // A relative folder is taken from the working directory, the control folder.
-                      PathCase{"ApplicationWithDirectory", "ApplicationOcx", "CTRL", "SUB\\B.OCX", "D:\\SETUP\\CTRL", "D:\\SETUP\\CTRL\\SUB\\B.OCX"},
-                      PathCase{"ApplicationWithDrive", "ApplicationOcx", nullptr, "E:\\B.OCX", "D:\\SETUP", "E:\\B.OCX"}),
+    ::testing::Values(
+        PathCase{"NoOcxPath", "SystemOcx", nullptr, "A.OCX", "D:\\SETUP", "D:\\SETUP\\A.OCX"},
+        PathCase{"RelativeOcxPath", "SystemOcx", "CTRL", "A.OCX", "D:\\SETUP\\CTRL",
+                 "D:\\SETUP\\CTRL\\A.OCX"},
+        PathCase{"DriveOcxPath", "SystemOcx", "C:\\CTRL\\", "A.OCX", "C:\\CTRL", "C:\\CTRL\\A.OCX"},
+        // A drive value is used as read: no separator is added.
+        PathCase{"DriveWithoutSeparator", "SystemOcx", "C:\\CTRL", "A.OCX", "C:\\CTRL",
+                 "C:\\CTRLA.OCX"},
+        PathCase{"ApplicationFromHome", "ApplicationOcx", "CTRL", "B.OCX", "D:\\SETUP\\CTRL",
+                 "D:\\SETUP\\B.OCX"},
+        // A relative folder is taken from the working directory, the control folder.
+        PathCase{"ApplicationWithDirectory", "ApplicationOcx", "CTRL", "SUB\\B.OCX",
+                 "D:\\SETUP\\CTRL", "D:\\SETUP\\CTRL\\SUB\\B.OCX"},
+        PathCase{"ApplicationWithDrive", "ApplicationOcx", nullptr, "E:\\B.OCX", "D:\\SETUP",
+                 "E:\\B.OCX"}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return info.param.name; });
 
 TEST_F(RegistrationTest, ListNumbersAreBaseNineAndEndAtTheFirstGap) {
   std::string section = "[SystemOcx]\n";
-  for (int n = 1; n <= 9; ++n) section += Entry(std::to_string(n), "C" + std::to_string(n) + ".OCX");
+  for (int n = 1; n <= 9; ++n)
+    section += Entry(std::to_string(n), "C" + std::to_string(n) + ".OCX");
   Prepare("[Application]\nProgramName=GAME.EXE\n" + section);
   EXPECT_EQ(1, RegisterOCX("SystemOcx"));
   EXPECT_EQ(8u, Loaded().size());
-  for (const sim::Call& call : sim::CallsTo("GetPrivateProfileStringA")) EXPECT_NE("Ocx9", call.args[1]);
+  for (const sim::Call& call : sim::CallsTo("GetPrivateProfileStringA"))
+    EXPECT_NE("Ocx9", call.args[1]);
 
   StartFreshMachine();
   Prepare("[Application]\nProgramName=GAME.EXE\n" + section + Entry("10", "C10.OCX"));
@@ -236,9 +253,9 @@ TEST_F(RegistrationTest, AListEndsAfterItsLastPossibleName) {
 }
 
 TEST_F(RegistrationTest, AMissingCompanionStopsThePassAndTheApplicationPass) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n" + Entry("1", "A.OCX") +
-           Entry("2", "B.OCX") + "Ocx3=C.OCX\nOcx3TypeLib=" + kLib + "\nOcx3Version=1.0\n[ApplicationOcx]\n" +
-           Entry("1", "D.OCX"));
+  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n" +
+           Entry("1", "A.OCX") + Entry("2", "B.OCX") + "Ocx3=C.OCX\nOcx3TypeLib=" + kLib +
+           "\nOcx3Version=1.0\n[ApplicationOcx]\n" + Entry("1", "D.OCX"));
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   InstallSplash();
   EXPECT_EQ(1, Run("/Debug"));
@@ -268,12 +285,14 @@ struct FailureCase {
   UINT type;
 };
 
-class RegistrationFailureTest : public RegistrationTest, public ::testing::WithParamInterface<FailureCase> {};
+class RegistrationFailureTest : public RegistrationTest,
+                                public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(RegistrationFailureTest, ShowsItsMessage) {
   const FailureCase& c = GetParam();
-  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcxPath=CTRL\n" +
-           Entry("1", "A.OCX") + "[ApplicationOcx]\n" + Entry("1", "B.OCX"));
+  WriteIni(
+      "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcxPath=CTRL\n" +
+      Entry("1", "A.OCX") + "[ApplicationOcx]\n" + Entry("1", "B.OCX"));
   sim::MakeDirectory("D:\\SETUP\\CTRL");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   c.arrange();
@@ -294,19 +313,22 @@ void Library(const std::string& path, std::map<std::string, std::function<LONG()
   sim::AddLibrary(path, std::move(entries));
 }
 
-void SecondControl() { Library("D:\\SETUP\\B.OCX", {{"DllRegisterServer", [] { return 0; }}}); }
+void SecondControl() {
+  Library("D:\\SETUP\\B.OCX", {{"DllRegisterServer", [] { return 0; }}});
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Registration, RegistrationFailureTest,
     ::testing::Values(
-        FailureCase{"FileMissing", "", [] { SecondControl(); }, 0, "LoadLibrary on D:\\SETUP\\CTRL\\A.OCX returned: 7e",
-                    "LoadLibrary Failed", 0},
+        FailureCase{"FileMissing", "", [] { SecondControl(); }, 0,
+                    "LoadLibrary on D:\\SETUP\\CTRL\\A.OCX returned: 7e", "LoadLibrary Failed", 0},
         FailureCase{"NotALibrary", "",
                     [] {
                       sim::WriteFile("D:\\SETUP\\CTRL\\A.OCX", "text");
                       SecondControl();
                     },
-                    0, "LoadLibrary on D:\\SETUP\\CTRL\\A.OCX returned: c1", "LoadLibrary Failed", 0},
+                    0, "LoadLibrary on D:\\SETUP\\CTRL\\A.OCX returned: c1", "LoadLibrary Failed",
+                    0},
         FailureCase{"NoEntryPoint", "",
                     [] {
                       Library("D:\\SETUP\\CTRL\\A.OCX", {});
@@ -321,21 +343,26 @@ INSTANTIATE_TEST_SUITE_P(
                     0, "D:\\SETUP\\CTRL\\A.OCX returned: 1", "DLLRegisterServer error", 0},
         FailureCase{"RegisterReturnsAnError", "",
                     [] {
-                      Library("D:\\SETUP\\CTRL\\A.OCX",
-                              {{"DllRegisterServer", [] { return static_cast<LONG>(0x80004005u); }}});
+                      Library(
+                          "D:\\SETUP\\CTRL\\A.OCX",
+                          {{"DllRegisterServer", [] { return static_cast<LONG>(0x80004005u); }}});
                       SecondControl();
                     },
                     0, "D:\\SETUP\\CTRL\\A.OCX returned: 80004005", "DLLRegisterServer error", 0},
-        FailureCase{"NoControlFolder", "", [] { sim::FailCall("SetCurrentDirectoryA", ERROR_PATH_NOT_FOUND, 2); }, 1,
+        FailureCase{"NoControlFolder", "",
+                    [] { sim::FailCall("SetCurrentDirectoryA", ERROR_PATH_NOT_FOUND, 2); }, 1,
                     "Could not set cwd to D:\\SETUP\\CTRL\\", "GetPrivateProfileString", 0x40},
         // With the trace on, a control that registered but is still not found stops the launch.
         FailureCase{"StillNotRegistered", "/Debug",
-                    [] { Library("D:\\SETUP\\CTRL\\A.OCX", {{"DllRegisterServer", [] { return 0; }}}); }, 1,
-                    "Error in INI file Section SystemOcx\n OCX: A.OCX", "IsRegistered", 0x40}),
+                    [] {
+                      Library("D:\\SETUP\\CTRL\\A.OCX", {{"DllRegisterServer", [] { return 0; }}});
+                    },
+                    1, "Error in INI file Section SystemOcx\n OCX: A.OCX", "IsRegistered", 0x40}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
 
 TEST_F(RegistrationTest, WithTheTraceOffAControlStillNotFoundIsPassedBy) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n" + Entry("1", "A.OCX"));
+  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n" +
+           Entry("1", "A.OCX"));
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 0; }}});
   EXPECT_EQ(0, Run());
@@ -348,8 +375,8 @@ TEST_F(RegistrationTest, WithTheTraceOffAControlStillNotFoundIsPassedBy) {
 TEST_F(RegistrationTest, AControlPathThatDoesNotFitIsRefusedAndThePassGoesOn) {
   const std::string folder = "D:\\" + std::string(250, 'f') + "\\";
   const std::string name = std::string(120, 'n') + ".OCX";
-  Prepare("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=" + folder + "\n" + Entry("1", name) +
-          Entry("2", "B.OCX"));
+  Prepare("[Application]\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=" + folder + "\n" +
+          Entry("1", name) + Entry("2", "B.OCX"));
   sim::MakeDirectory(folder);
   sim::AddLibrary(folder + "B.OCX", {{"DllRegisterServer", [] { return 0; }}});
   EXPECT_EQ(1, RegisterOCX("SystemOcx"));
@@ -382,8 +409,10 @@ class ImportTest : public RegistrationTest, public ::testing::WithParamInterface
 // working directory is the control folder.
 TEST_P(ImportTest, AControlFindsItsImportsBesideItselfFirst) {
   const ImportCase& c = GetParam();
-  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcxPath=CTRL\n"
-           "[ApplicationOcx]\n" + Entry("1", "B.OCX"));
+  WriteIni(
+      "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcxPath=CTRL\n"
+      "[ApplicationOcx]\n" +
+      Entry("1", "B.OCX"));
   sim::MakeDirectory("D:\\SETUP\\CTRL");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   AddControl("D:\\SETUP\\B.OCX", kLib, "{C}", kNew, 0, {"HELPER.DLL"});
@@ -411,14 +440,17 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- the whole life of a control ----
 
 TEST_F(RegistrationTest, AMissingControlIsRegisteredOnceAndFoundCurrentAfterwards) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n" + Entry("1", "A.OCX"));
+  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n" +
+           Entry("1", "A.OCX"));
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   AddControl("D:\\SETUP\\A.OCX", kLib, "{C}", kNew);
   EXPECT_EQ(0, Run("/Debug"));
   EXPECT_THAT(Loaded(), ElementsAre("D:\\SETUP\\A.OCX"));
   std::vector<std::string> texts = TraceTexts();
-  auto first = std::find(texts.begin(), texts.end(), "IsRegistered: A.OCX Clsid: 0 Version: 0 TypeLib: 0");
-  auto second = std::find(texts.begin(), texts.end(), "IsRegistered: A.OCX Clsid: 1 Version: 1 TypeLib: 1");
+  auto first =
+      std::find(texts.begin(), texts.end(), "IsRegistered: A.OCX Clsid: 0 Version: 0 TypeLib: 0");
+  auto second =
+      std::find(texts.begin(), texts.end(), "IsRegistered: A.OCX Clsid: 1 Version: 1 TypeLib: 1");
   EXPECT_LT(first, second);
   EXPECT_NE(texts.end(), second);
 
@@ -439,7 +471,8 @@ TEST_F(RegistrationTest, AnOlderControlIsReplacedAndUnregisteredAfterTheApplicat
   EXPECT_EQ(0, Run("/Debug"));
   EXPECT_THAT(unregistered, ElementsAre("C:\\OLD\\A.OCX"));
   EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
-  EXPECT_EQ("D:\\SETUP\\A.OCX", sim::RegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", ""));
+  EXPECT_EQ("D:\\SETUP\\A.OCX",
+            sim::RegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", ""));
   // The unregistered file was freed; the registered one stays loaded.
   EXPECT_FALSE(sim::LibraryLoaded("C:\\OLD\\A.OCX"));
   EXPECT_TRUE(sim::LibraryLoaded("D:\\SETUP\\A.OCX"));
@@ -461,7 +494,8 @@ struct ReplacementCase {
   const char* record;             // the record after; "(none)": no record key
 };
 
-class ReplacementTest : public RegistrationTest, public ::testing::WithParamInterface<ReplacementCase> {};
+class ReplacementTest : public RegistrationTest,
+                        public ::testing::WithParamInterface<ReplacementCase> {};
 
 TEST_P(ReplacementTest, OnlyARegisteredReplacementLeavesItsRecord) {
   const ReplacementCase& c = GetParam();
@@ -481,31 +515,38 @@ TEST_P(ReplacementTest, OnlyARegisteredReplacementLeavesItsRecord) {
   }
   EXPECT_EQ(1, UnRegisterOCXs());
   bool replaced = std::string(c.name).rfind("Registers", 0) == 0;
-  EXPECT_EQ(replaced ? 1u : 0u, std::count(unregistered.begin(), unregistered.end(), "C:\\OLD\\A.OCX"));
+  EXPECT_EQ(replaced ? 1u : 0u,
+            std::count(unregistered.begin(), unregistered.end(), "C:\\OLD\\A.OCX"));
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
 void Missing() {}
 void NotALibrary() { sim::WriteFile("D:\\SETUP\\A.OCX", "text"); }
 void NoEntryPoint() { sim::AddLibrary("D:\\SETUP\\A.OCX", {}); }
-void Refuses() { sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 1; }}}); }
-void Registers() { sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 0; }}}); }
+void Refuses() {
+  sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 1; }}});
+}
+void Registers() {
+  sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 0; }}});
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Registration, ReplacementTest,
-    ::testing::Values(ReplacementCase{"MissingWithoutRecord", Missing, true, nullptr, ""},
-                      ReplacementCase{"MissingOverARecord", Missing, true, "C:\\PREV\\A.OCX", "C:\\PREV\\A.OCX"},
-                      ReplacementCase{"NotALibraryWithoutRecord", NotALibrary, true, nullptr, ""},
-                      ReplacementCase{"NotALibraryOverARecord", NotALibrary, true, "C:\\PREV\\A.OCX",
-                                      "C:\\PREV\\A.OCX"},
-                      ReplacementCase{"NoEntryPointWithoutRecord", NoEntryPoint, true, nullptr, ""},
-                      ReplacementCase{"NoEntryPointOverAnEmptiedRecord", NoEntryPoint, true, "", ""},
-                      ReplacementCase{"RefusesWithoutRecord", Refuses, true, nullptr, ""},
-                      ReplacementCase{"RefusesOverARecord", Refuses, true, "C:\\PREV\\A.OCX", "C:\\PREV\\A.OCX"},
-                      ReplacementCase{"RegistersWithoutRecord", Registers, true, nullptr, "C:\\OLD\\A.OCX"},
-                      ReplacementCase{"RegistersOverARecord", Registers, true, "C:\\PREV\\A.OCX", "C:\\OLD\\A.OCX"},
-                      // Nothing was recorded, so nothing is put back.
-                      ReplacementCase{"NotRegisteredBefore", Missing, false, nullptr, "(none)"}),
+    ::testing::Values(
+        ReplacementCase{"MissingWithoutRecord", Missing, true, nullptr, ""},
+        ReplacementCase{"MissingOverARecord", Missing, true, "C:\\PREV\\A.OCX", "C:\\PREV\\A.OCX"},
+        ReplacementCase{"NotALibraryWithoutRecord", NotALibrary, true, nullptr, ""},
+        ReplacementCase{"NotALibraryOverARecord", NotALibrary, true, "C:\\PREV\\A.OCX",
+                        "C:\\PREV\\A.OCX"},
+        ReplacementCase{"NoEntryPointWithoutRecord", NoEntryPoint, true, nullptr, ""},
+        ReplacementCase{"NoEntryPointOverAnEmptiedRecord", NoEntryPoint, true, "", ""},
+        ReplacementCase{"RefusesWithoutRecord", Refuses, true, nullptr, ""},
+        ReplacementCase{"RefusesOverARecord", Refuses, true, "C:\\PREV\\A.OCX", "C:\\PREV\\A.OCX"},
+        ReplacementCase{"RegistersWithoutRecord", Registers, true, nullptr, "C:\\OLD\\A.OCX"},
+        ReplacementCase{"RegistersOverARecord", Registers, true, "C:\\PREV\\A.OCX",
+                        "C:\\OLD\\A.OCX"},
+        // Nothing was recorded, so nothing is put back.
+        ReplacementCase{"NotRegisteredBefore", Missing, false, nullptr, "(none)"}),
     [](const ::testing::TestParamInfo<ReplacementCase>& info) { return info.param.name; });
 
 // ---- the walk at exit ----
@@ -524,7 +565,8 @@ class WalkTest : public RegistrationTest {
     std::vector<std::string> walk;
     std::vector<std::string> texts = TraceTexts();
     for (size_t i = from; i < texts.size(); ++i) {
-      if (texts[i] != "SupportsSelfRegister" && texts[i].rfind("OCX ", 0) != 0 && texts[i].rfind("OLESelf", 0) != 0) {
+      if (texts[i] != "SupportsSelfRegister" && texts[i].rfind("OCX ", 0) != 0 &&
+          texts[i].rfind("OLESelf", 0) != 0) {
         walk.push_back(texts[i]);
       }
     }
@@ -557,9 +599,12 @@ TEST_F(WalkTest, ARecordWhoseFileFailsStaysFilled) {
   Record("{C}\\1.0\\0\\win32", "C:\\OLD\\REFUSES.OCX");
   EXPECT_THAT(Walk(), ElementsAre("UnRegisterOCXs", "DeleteAppRegisteredOCX", "C:\\OLD\\GONE.OCX",
                                   "C:\\OLD\\NOENTRY.OCX", "C:\\OLD\\REFUSES.OCX"));
-  EXPECT_EQ("C:\\OLD\\GONE.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{A}\\1.0\\0\\win32", ""));
-  EXPECT_EQ("C:\\OLD\\NOENTRY.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{B}\\1.0\\0\\win32", ""));
-  EXPECT_EQ("C:\\OLD\\REFUSES.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{C}\\1.0\\0\\win32", ""));
+  EXPECT_EQ("C:\\OLD\\GONE.OCX",
+            sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{A}\\1.0\\0\\win32", ""));
+  EXPECT_EQ("C:\\OLD\\NOENTRY.OCX",
+            sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{B}\\1.0\\0\\win32", ""));
+  EXPECT_EQ("C:\\OLD\\REFUSES.OCX",
+            sim::RegistryText(HKEY_LOCAL_MACHINE, kAppKey + "\\{C}\\1.0\\0\\win32", ""));
   EXPECT_EQ(0, sim::LoadedLibraryCount());
 }
 
@@ -606,8 +651,8 @@ TEST_F(WalkTest, AnEnumerationErrorEndsTheWalkThere) {
   }
   // The application key's enumerations alternate with each record's: index 3 is the seventh call.
   sim::FailCall("RegEnumKeyExA", 1009, 7);
-  EXPECT_THAT(Walk(), ElementsAre("UnRegisterOCXs", "DeleteAppRegisteredOCX", "C:\\OLD\\A.OCX", "C:\\OLD\\B.OCX",
-                                  "C:\\OLD\\C.OCX", "EnumKey returned: 1009"));
+  EXPECT_THAT(Walk(), ElementsAre("UnRegisterOCXs", "DeleteAppRegisteredOCX", "C:\\OLD\\A.OCX",
+                                  "C:\\OLD\\B.OCX", "C:\\OLD\\C.OCX", "EnumKey returned: 1009"));
   EXPECT_EQ(3u, unregistered.size());
   EXPECT_EQ(0, sim::OpenHandleCount());
 }

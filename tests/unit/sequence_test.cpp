@@ -34,7 +34,8 @@ TEST_F(SequenceTest, ARelativeProgramNameStartsFromTheHomeDirectory) {
 }
 
 TEST_F(SequenceTest, AProgramNameWithADirectoryButNoDriveStillWorksInTheHomeDirectory) {
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=BIN\\GAME.EXE\n");
+  WriteIni(
+      "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=BIN\\GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\BIN\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -43,7 +44,9 @@ TEST_F(SequenceTest, AProgramNameWithADirectoryButNoDriveStillWorksInTheHomeDire
 }
 
 TEST_F(SequenceTest, AProgramNameWithADriveRunsInItsOwnDirectory) {
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=E:\\APP\\GAME.EXE\n");
+  WriteIni(
+      "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=E:\\APP\\GAME."
+      "EXE\n");
   sim::WriteFile("E:\\APP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -53,7 +56,9 @@ TEST_F(SequenceTest, AProgramNameWithADriveRunsInItsOwnDirectory) {
 
 TEST_F(SequenceTest, AHomeDirectoryWithABlankIsQuotedSoNoShorterPrefixRuns) {
   sim::SetModuleFileName("C:\\Program Files\\SETUP.EXE");
-  sim::WriteFile("C:\\Program Files\\SETUP\\SETUP.ini", "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
+  sim::WriteFile(
+      "C:\\Program Files\\SETUP\\SETUP.ini",
+      "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("C:\\Program Files\\SETUP\\GAME.EXE", "MZ");
   sim::WriteFile("C:\\Program.exe", "MZ");  // the decoy an unquoted line would start
   EXPECT_EQ(0, Run());
@@ -62,7 +67,9 @@ TEST_F(SequenceTest, AHomeDirectoryWithABlankIsQuotedSoNoShorterPrefixRuns) {
 }
 
 TEST_F(SequenceTest, SlowLoadGivesPathTmpSystemRootAndTheControlFolder) {
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=FILES\\OCX\n");
+  WriteIni(
+      "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n["
+      "SystemOcx]\nOcxPath=FILES\\OCX\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("D:\\SETUP\\FILES\\OCX");
   sim::SetTempPath("C:\\TEMP\\");
@@ -70,9 +77,8 @@ TEST_F(SequenceTest, SlowLoadGivesPathTmpSystemRootAndTheControlFolder) {
   ASSERT_EQ(1u, sim::Processes().size());
   const sim::ProcessRecord& process = sim::Processes()[0];
   EXPECT_EQ("D:\\SETUP\\FILES\\OCX\\", process.current_directory);
-  EXPECT_THAT(process.environment,
-              ElementsAre("Path=D:\\SETUP\\FILES\\OCX\\;D:\\SETUP\\", "Tmp=C:\\TEMP\\",
-                          "SystemRoot=C:\\WINDOWS"));
+  EXPECT_THAT(process.environment, ElementsAre("Path=D:\\SETUP\\FILES\\OCX\\;D:\\SETUP\\",
+                                               "Tmp=C:\\TEMP\\", "SystemRoot=C:\\WINDOWS"));
 }
 
 TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
@@ -88,7 +94,7 @@ TEST_F(SequenceTest, SlowLoadWithoutOcxPathOrTempFolder) {
 
 struct SystemRootCase {
   const char* name;
-  bool present;       // the launcher's environment has the variable
+  bool present;  // the launcher's environment has the variable
   std::string value;
   bool passed_on;
 };
@@ -116,13 +122,18 @@ INSTANTIATE_TEST_SUITE_P(
     Launch, SystemRootTest,
     ::testing::Values(SystemRootCase{"Usual", true, "C:\\WINDOWS", true},
                       SystemRootCase{"OtherDrive", true, "E:\\WINNT", true},
-                      SystemRootCase{"None", false, "", false}, SystemRootCase{"Empty", true, "", false},
+                      SystemRootCase{"None", false, "", false},
+                      SystemRootCase{"Empty", true, "", false},
                       SystemRootCase{"Longest", true, "C:\\" + std::string(256, 'w'), true},
                       SystemRootCase{"TooLong", true, "C:\\" + std::string(257, 'w'), false}),
-    [](const ::testing::TestParamInfo<SystemRootCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<SystemRootCase>& info) {
+      return std::string(info.param.name);
+    });
 
 TEST_F(SequenceTest, SlowLoadWithAnOcxPathOnAnotherDriveUsesItAsRead) {
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=C:\\CTRL\n");
+  WriteIni(
+      "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n["
+      "SystemOcx]\nOcxPath=C:\\CTRL\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("C:\\CTRL");
   EXPECT_EQ(0, Run("/SlowLoad"));
@@ -138,11 +149,12 @@ TEST_F(SequenceTest, DebugTracesTheWholeRunInOrder) {
   sim::SetClockStep(3);
   EXPECT_EQ(0, Run("/Debug"));
   EXPECT_THAT(TraceTexts(),
-              ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0", "SetValue: 0",
-                          "IsAutoRunDisabled", "SplashOn", "SplashOn Exit", "CheckCoreComponents", "RegisterOCXs",
-                          "RegisterOCX Type: SystemOcx", "RegisterOCX Type: ApplicationOcx", "WinExec",
-                          "WinExec Process Started", "WinExec Process Started", "WinExec Process Started",
-                          "Process Exited", "UnRegisterOCXs", "DeleteAppRegisteredOCX", "Application Stop"));
+              ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                          "SetValue: 0", "IsAutoRunDisabled", "SplashOn", "SplashOn Exit",
+                          "CheckCoreComponents", "RegisterOCXs", "RegisterOCX Type: SystemOcx",
+                          "RegisterOCX Type: ApplicationOcx", "WinExec", "WinExec Process Started",
+                          "WinExec Process Started", "WinExec Process Started", "Process Exited",
+                          "UnRegisterOCXs", "DeleteAppRegisteredOCX", "Application Stop"));
   for (const std::string& line : sim::DebugOutput()) {
     EXPECT_TRUE(line.rfind("CurrentTime: 000000", 0) == 0 && line.back() == '\n') << line;
   }
@@ -159,7 +171,8 @@ TEST_F(SequenceTest, TheWaitPumpsEveryQueuedMessageAndPublishesTheThread) {
   WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::ScriptProcess(2, [](int wake) {
-    for (int i = 0; i < wake; ++i) sim::PostQueueMessage(nullptr, 0x400 + static_cast<UINT>(wake), 0, 0);
+    for (int i = 0; i < wake; ++i)
+      sim::PostQueueMessage(nullptr, 0x400 + static_cast<UINT>(wake), 0, 0);
   });
   EXPECT_EQ(0, Run());
   EXPECT_EQ(3u, sim::DispatchedMessages().size());
@@ -197,10 +210,11 @@ TEST_P(FloodTest, AQueueThatNeverEmptiesDoesNotHideTheApplicationsEnd) {
   EXPECT_EQ(0, OpenAtExit());
 }
 
-INSTANTIATE_TEST_SUITE_P(Launch, FloodTest,
-                         ::testing::Values(FloodCase{"PaintThatNeverValidates", Flood::kPaintThatNeverValidates},
-                                           FloodCase{"PostedMessages", Flood::kPostedMessages}),
-                         [](const ::testing::TestParamInfo<FloodCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Launch, FloodTest,
+    ::testing::Values(FloodCase{"PaintThatNeverValidates", Flood::kPaintThatNeverValidates},
+                      FloodCase{"PostedMessages", Flood::kPostedMessages}),
+    [](const ::testing::TestParamInfo<FloodCase>& info) { return info.param.name; });
 
 TEST_F(SequenceTest, APaintThatCannotBeginDoesNotKeepTheWaitFromTheApplicationsEnd) {
   WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n");
@@ -240,23 +254,33 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusalCase{"NoConfigurationFile", nullptr, "GetIniFileName",
                     "Failed to find configuration file: D:\\SETUP\\SETUP.ini", 1},
-        RefusalCase{"NoProgramName", "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nCompanyName=X\n",
+        RefusalCase{
+            "NoProgramName",
+            "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nCompanyName=X\n",
+            "GetPrivateProfileString",
+            "Failed to find label: ProgramName in Section: Application\n INIFile: "
+            "D:\\SETUP\\SETUP.ini",
+            1},
+        RefusalCase{"EmptyProgramName",
+                    "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=\n",
                     "GetPrivateProfileString",
                     "Failed to find label: ProgramName in Section: Application\n INIFile: "
                     "D:\\SETUP\\SETUP.ini",
                     1},
-        RefusalCase{"EmptyProgramName", "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=\n", "GetPrivateProfileString",
-                    "Failed to find label: ProgramName in Section: Application\n INIFile: "
-                    "D:\\SETUP\\SETUP.ini",
-                    1},
-        RefusalCase{"MissingDirectory", "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=F:\\NOWHERE\\GAME.EXE\n",
+        RefusalCase{"MissingDirectory",
+                    "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=F:"
+                    "\\NOWHERE\\GAME.EXE\n",
                     "GetPrivateProfileString", "Could not set cwd to F:\\NOWHERE\\", 1},
-        RefusalCase{"MissingProgram", "[application]\napplicationname=Game\nprogramname=NOGAME.EXE\nSplashWaveFile=intro.wav\n", "WinExecAndWait",
-                    "Failed to Create Process D:\\SETUP\\NOGAME.EXE /00000000\n", 0}),
+        RefusalCase{"MissingProgram",
+                    "[application]\napplicationname=Game\nprogramname=NOGAME.EXE\nSplashWaveFile="
+                    "intro.wav\n",
+                    "WinExecAndWait", "Failed to Create Process D:\\SETUP\\NOGAME.EXE /00000000\n",
+                    0}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 TEST_F(SequenceTest, AMessageBoxTypeIsInformationOrPlain) {
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=NOGAME.EXE\n");
+  WriteIni(
+      "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=NOGAME.EXE\n");
   Run();
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ(0u, sim::MessageBoxes()[0].type);
@@ -283,12 +307,13 @@ TEST_P(HomeTest, HomeDirectoryAndConfigurationFileFollowTheModuleName) {
   EXPECT_STREQ(GetParam().ini, GetIniFilePath());
 }
 
-INSTANTIATE_TEST_SUITE_P(Configuration, HomeTest,
-                         ::testing::Values(HomeCase{"C:\\GAMES\\PLAY.EXE", "C:\\GAMES\\PLAY\\",
-                                                    "C:\\GAMES\\PLAY\\PLAY.ini"},
-                                           HomeCase{"E:\\AUTORUN.EXE", "E:\\AUTORUN\\", "E:\\AUTORUN\\AUTORUN.ini"},
-                                           HomeCase{"D:\\Cd\\Setup.Exe", "D:\\Cd\\Setup\\", "D:\\Cd\\Setup\\Setup.ini"},
-                                           HomeCase{"D:\\NOEXT", "D:\\NOEXT\\", "D:\\NOEXT\\NOEXT.ini"}));
+INSTANTIATE_TEST_SUITE_P(
+    Configuration, HomeTest,
+    ::testing::Values(HomeCase{"C:\\GAMES\\PLAY.EXE", "C:\\GAMES\\PLAY\\",
+                               "C:\\GAMES\\PLAY\\PLAY.ini"},
+                      HomeCase{"E:\\AUTORUN.EXE", "E:\\AUTORUN\\", "E:\\AUTORUN\\AUTORUN.ini"},
+                      HomeCase{"D:\\Cd\\Setup.Exe", "D:\\Cd\\Setup\\", "D:\\Cd\\Setup\\Setup.ini"},
+                      HomeCase{"D:\\NOEXT", "D:\\NOEXT\\", "D:\\NOEXT\\NOEXT.ini"}));
 
 TEST_F(SequenceTest, AModuleNameShorterThanThreeCharactersEndsSilently) {
   sim::SetModuleFileName("AB");
@@ -319,7 +344,8 @@ TEST_P(PathLengthTest, AConfigurationPathOf260OrMoreIsRefusedWithItsPath) {
     EXPECT_STREQ("", GetIniFilePath());
     ASSERT_EQ(1u, sim::MessageBoxes().size());
     // As far as the message's 359 characters reach.
-    EXPECT_EQ(("Failed to find configuration file: " + ini).substr(0, 359), sim::MessageBoxes()[0].text);
+    EXPECT_EQ(("Failed to find configuration file: " + ini).substr(0, 359),
+              sim::MessageBoxes()[0].text);
     EXPECT_EQ("GetIniFileName", sim::MessageBoxes()[0].caption);
     EXPECT_EQ(0x40u, sim::MessageBoxes()[0].type);
   }
@@ -343,7 +369,8 @@ TEST_P(ValueLengthTest, AValueLongerThanItsBufferIsCut) {
   WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nKey=" + value + "\n");
   ASSERT_NE(0u, GetIniFileName(nullptr));
   std::vector<char> out(GetParam().capacity);
-  EXPECT_EQ(GetParam().expected, GetIniString("Application", "Key", out.data(), GetParam().capacity, 1));
+  EXPECT_EQ(GetParam().expected,
+            GetIniString("Application", "Key", out.data(), GetParam().capacity, 1));
   EXPECT_EQ(GetParam().expected, strlen(out.data()));
   EXPECT_TRUE(sim::MessageBoxes().empty());
 }
@@ -356,7 +383,8 @@ INSTANTIATE_TEST_SUITE_P(Configuration, ValueLengthTest,
 
 TEST_F(SequenceTest, AFourHundredCharacterProgramNameIsCutAndNeverOverruns) {
   std::string name = std::string(396, 'g') + ".EXE";
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=" + name + "\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=" + name +
+           "\n");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("Failed to Create Process D:\\SETUP\\" + std::string(260, 'g') + " /00000000\n",
@@ -365,7 +393,8 @@ TEST_F(SequenceTest, AFourHundredCharacterProgramNameIsCutAndNeverOverruns) {
 
 TEST_F(SequenceTest, ADriveProgramNameWhoseFolderIsTooLongCannotBecomeTheWorkingDirectory) {
   std::string folder = "E:\\" + std::string(255, 'd') + "\\";
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=" + folder + "G.EXE\n");
+  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=" + folder +
+           "G.EXE\n");
   EXPECT_EQ(1, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("GetPrivateProfileString", sim::MessageBoxes()[0].caption);
@@ -404,7 +433,9 @@ TEST(ListKeyLimits, TheListEndsAfterItsSevenHundredTwentyEighthEntry) {
 }
 
 TEST_F(SequenceTest, ProfileReadsIgnoreCaseBlanksAndQuotes) {
-  WriteIni("[ application ]\n  applicationname = Game\n  programname = \"GAME.EXE\"  \n SplashWaveFile=intro.wav\n");
+  WriteIni(
+      "[ application ]\n  applicationname = Game\n  programname = \"GAME.EXE\"  \n "
+      "SplashWaveFile=intro.wav\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::Processes().size());
@@ -420,12 +451,16 @@ struct SlowLoadLengthCase {
   bool starts;
 };
 
-class SlowLoadLengthTest : public LaunchTest, public ::testing::WithParamInterface<SlowLoadLengthCase> {};
+class SlowLoadLengthTest : public LaunchTest,
+                           public ::testing::WithParamInterface<SlowLoadLengthCase> {};
 
 // D:\SETUP\ (9) + value + '\' must stay within 259 characters.
 TEST_P(SlowLoadLengthTest, AControlFolderPastTheLimitIsRefusedWithAMessage) {
   std::string value(GetParam().ocx_path_length, 'o');
-  WriteIni("[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n[SystemOcx]\nOcxPath=" + value + "\n");
+  WriteIni(
+      "[Application]\nApplicationName=Game\nSplashWaveFile=intro.wav\nProgramName=GAME.EXE\n["
+      "SystemOcx]\nOcxPath=" +
+      value + "\n");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::MakeDirectory("D:\\SETUP\\" + value);
   EXPECT_EQ(GetParam().starts ? 0 : 1, Run("/SlowLoad"));
@@ -441,11 +476,12 @@ TEST_P(SlowLoadLengthTest, AControlFolderPastTheLimitIsRefusedWithAMessage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Launch, SlowLoadLengthTest,
-                         ::testing::Values(SlowLoadLengthCase{200, true}, SlowLoadLengthCase{249, true},
-                                           SlowLoadLengthCase{250, false}, SlowLoadLengthCase{259, false},
-                                           SlowLoadLengthCase{260, false}, SlowLoadLengthCase{261, false},
-                                           SlowLoadLengthCase{400, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Launch, SlowLoadLengthTest,
+    ::testing::Values(SlowLoadLengthCase{200, true}, SlowLoadLengthCase{249, true},
+                      SlowLoadLengthCase{250, false}, SlowLoadLengthCase{259, false},
+                      SlowLoadLengthCase{260, false}, SlowLoadLengthCase{261, false},
+                      SlowLoadLengthCase{400, false}));
 
 struct TempLengthCase {
   size_t length;  // characters of the temp folder, closing '\' included
@@ -478,7 +514,8 @@ struct ModuleLengthCase {
   bool usable;
 };
 
-class ModuleLengthTest : public LaunchTest, public ::testing::WithParamInterface<ModuleLengthCase> {};
+class ModuleLengthTest : public LaunchTest,
+                         public ::testing::WithParamInterface<ModuleLengthCase> {};
 
 TEST_P(ModuleLengthTest, ALongModuleNameIsNeverUsedButNamesItsConfigurationFile) {
   // D:\ + folder + \S.EXE; the configuration file would be D:\folder\S\S.ini.
@@ -488,19 +525,20 @@ TEST_P(ModuleLengthTest, ALongModuleNameIsNeverUsedButNamesItsConfigurationFile)
   unsigned result = GetIniFileName(nullptr);
   EXPECT_EQ(0u, result);
   ASSERT_EQ(1u, sim::MessageBoxes().size());
-  EXPECT_EQ(("Failed to find configuration file: " + ini).substr(0, 359), sim::MessageBoxes()[0].text);
+  EXPECT_EQ(("Failed to find configuration file: " + ini).substr(0, 359),
+            sim::MessageBoxes()[0].text);
   if (!GetParam().usable) {
     EXPECT_STREQ("", GetHomeDirectory());
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Configuration, ModuleLengthTest,
-                         ::testing::Values(ModuleLengthCase{200, true}, ModuleLengthCase{257, true},
-                                           ModuleLengthCase{258, false},
-                                           ModuleLengthCase{259, false}, ModuleLengthCase{260, false},
-                                           ModuleLengthCase{261, false}, ModuleLengthCase{400, false},
-                                           ModuleLengthCase{519, false}, ModuleLengthCase{520, false},
-                                           ModuleLengthCase{2000, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Configuration, ModuleLengthTest,
+    ::testing::Values(ModuleLengthCase{200, true}, ModuleLengthCase{257, true},
+                      ModuleLengthCase{258, false}, ModuleLengthCase{259, false},
+                      ModuleLengthCase{260, false}, ModuleLengthCase{261, false},
+                      ModuleLengthCase{400, false}, ModuleLengthCase{519, false},
+                      ModuleLengthCase{520, false}, ModuleLengthCase{2000, false}));
 
 }  // namespace
 
@@ -527,7 +565,8 @@ TEST_P(ExistenceTest, AConfigurationFileIsFoundWhateverItsPathLength) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Configuration, ExistenceTest,
-                         ::testing::Values(ExistenceCase{100, "OpenFile"}, ExistenceCase{127, "OpenFile"},
+                         ::testing::Values(ExistenceCase{100, "OpenFile"},
+                                           ExistenceCase{127, "OpenFile"},
                                            ExistenceCase{128, "GetFileAttributesA"},
                                            ExistenceCase{200, "GetFileAttributesA"},
                                            ExistenceCase{259, "GetFileAttributesA"}));

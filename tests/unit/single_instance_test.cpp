@@ -27,7 +27,9 @@ class GuardTest : public LaunchTest {
   }
 
   void UseIni(const std::string& keys) {
-    WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nProgramName=GAME.EXE\n" + keys);
+    WriteIni(
+        "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Game\nProgramName=GAME.EXE\n" +
+        keys);
   }
 
   HWND Window(const std::string& class_name, const std::string& title, bool iconic = false) {
@@ -38,7 +40,9 @@ class GuardTest : public LaunchTest {
   static std::vector<std::string> ActivationCalls() {
     std::vector<std::string> calls;
     for (const sim::Call& call : sim::Calls()) {
-      if (call.name != "ShowWindowAsync" && call.name != "SetWindowPos" && call.name != "SetForegroundWindow") continue;
+      if (call.name != "ShowWindowAsync" && call.name != "SetWindowPos" &&
+          call.name != "SetForegroundWindow")
+        continue;
       std::string text = call.name;
       for (const std::string& arg : call.args) text += " " + arg;
       calls.push_back(text);
@@ -112,8 +116,19 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"NoWindowCancel", Other::kLauncher, false, {IDCANCEL}, 1, 1, 0},
         StateCase{"NoWindowDefaultButton", Other::kLauncher, false, {}, 1, 1, 0},
         StateCase{"NoWindowBoxFails", Other::kLauncher, false, {0}, 1, 1, 0},
-        StateCase{"RetryWhileStillRunning", Other::kLauncher, false, {IDRETRY, IDRETRY, IDCANCEL}, 1, 3, 0},
-        StateCase{"RetryAfterTheOtherEnded", Other::kLauncherEndingAfterFirstProbe, false, {IDRETRY}, 0, 1,
+        StateCase{"RetryWhileStillRunning",
+                  Other::kLauncher,
+                  false,
+                  {IDRETRY, IDRETRY, IDCANCEL},
+                  1,
+                  3,
+                  0},
+        StateCase{"RetryAfterTheOtherEnded",
+                  Other::kLauncherEndingAfterFirstProbe,
+                  false,
+                  {IDRETRY},
+                  0,
+                  1,
                   1}),
     [](const ::testing::TestParamInfo<StateCase>& info) { return info.param.name; });
 
@@ -123,15 +138,19 @@ TEST_F(GuardTest, WithoutApplicationNameTheLauncherEndsAfterTheComplaint) {
   // The registry step complains and goes on; the guard complains and ends.
   ASSERT_EQ(2u, sim::MessageBoxes().size());
   for (const sim::MessageBoxRecord& box : sim::MessageBoxes()) {
-    EXPECT_EQ("Failed to find label: ApplicationName in Section: Application\n INIFile: D:\\SETUP\\SETUP.ini",
-              box.text);
+    EXPECT_EQ(
+        "Failed to find label: ApplicationName in Section: Application\n INIFile: "
+        "D:\\SETUP\\SETUP.ini",
+        box.text);
   }
   EXPECT_TRUE(sim::CallsTo("CreateSemaphoreA").empty());
   EXPECT_TRUE(sim::CallsTo("RegOpenKeyA").empty());
 }
 
 TEST_F(GuardTest, AMarkerThatCannotBeMadeLetsTheLaunchGoOn) {
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=Games\\Game\nProgramName=GAME.EXE\n");
+  WriteIni(
+      "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Games\\Game\nProgramName=GAME."
+      "EXE\n");
   EXPECT_EQ(0, Run());
   EXPECT_EQ(1u, sim::CallsTo("CreateSemaphoreA").size());
   EXPECT_EQ(0, sim::OpenSemaphoreHandleCount());
@@ -166,7 +185,8 @@ class MatchTest : public GuardTest, public ::testing::WithParamInterface<MatchCa
 TEST_P(MatchTest, TheFirstWindowOfTheClassWhoseTitleHoldsWinTextComesForward) {
   sim::HoldSemaphore("Game");
   std::vector<HWND> windows;
-  for (const sim::WindowSetup& setup : GetParam().windows) windows.push_back(sim::AddThreadWindow(setup));
+  for (const sim::WindowSetup& setup : GetParam().windows)
+    windows.push_back(sim::AddThreadWindow(setup));
   Run();
   int matched = GetParam().matched;
   EXPECT_EQ(matched < 0 ? nullptr : windows[matched], sim::ForegroundWindow());
@@ -192,9 +212,11 @@ INSTANTIATE_TEST_SUITE_P(
                   1},
         // A title is searched in its first 259 characters only.
         MatchCase{"WinTextEndingAtCharacter259",
-                  {{kAppThread, "GameWindow", k300.substr(0, 255) + "Game" + k300, false}}, 0},
+                  {{kAppThread, "GameWindow", k300.substr(0, 255) + "Game" + k300, false}},
+                  0},
         MatchCase{"WinTextEndingAtCharacter260",
-                  {{kAppThread, "GameWindow", k300.substr(0, 256) + "Game" + k300, false}}, -1}),
+                  {{kAppThread, "GameWindow", k300.substr(0, 256) + "Game" + k300, false}},
+                  -1}),
     [](const ::testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
 
 // The running application's thread may be frozen: nothing may wait for it.
@@ -202,7 +224,8 @@ TEST_F(GuardTest, AMinimisedWindowIsShownWithoutActivationThenMadeForeground) {
   sim::HoldSemaphore("Game");
   HWND window = Window("GameWindow", "The Game", true);
   EXPECT_EQ(1, Run());
-  EXPECT_THAT(ActivationCalls(), ElementsAre("ShowWindowAsync 0x20000 4", "SetForegroundWindow 0x20000"));
+  EXPECT_THAT(ActivationCalls(),
+              ElementsAre("ShowWindowAsync 0x20000 4", "SetForegroundWindow 0x20000"));
   EXPECT_FALSE(sim::WindowIsIconic(window));
   EXPECT_EQ(nullptr, sim::TopWindow());
 }
@@ -212,8 +235,8 @@ TEST_F(GuardTest, AWindowThatIsNotMinimisedIsRaisedThenMadeForeground) {
   HWND window = Window("GameWindow", "The Game");
   EXPECT_EQ(1, Run());
   // HWND_TOP, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS
-  EXPECT_THAT(ActivationCalls(),
-              ElementsAre("SetWindowPos 0x20000 0x0 0 0 0 0 0x4003", "SetForegroundWindow 0x20000"));
+  EXPECT_THAT(ActivationCalls(), ElementsAre("SetWindowPos 0x20000 0x0 0 0 0 0 0x4003",
+                                             "SetForegroundWindow 0x20000"));
   EXPECT_EQ(window, sim::TopWindow());
   EXPECT_EQ(window, sim::ForegroundWindow());
   EXPECT_TRUE(sim::DebugOutput().empty());
@@ -230,12 +253,14 @@ class MatchTraceTest : public GuardTest, public ::testing::WithParamInterface<Tr
 
 TEST_P(MatchTraceTest, TheMatchIsTracedWithTheWindowsOwnClassAndTitle) {
   const TraceCase& c = GetParam();
-  UseIni("WinClass=" + c.class_name + "\nWinText=" + (c.title.empty() ? "x" : c.title.substr(0, 1)) + "\n");
+  UseIni("WinClass=" + c.class_name +
+         "\nWinText=" + (c.title.empty() ? "x" : c.title.substr(0, 1)) + "\n");
   sim::HoldSemaphore("Game");
   Window(c.class_name, c.title);
   EXPECT_EQ(1, Run("/Debug"));
-  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
-                                        "SetValue: 0", "IsAutoRunDisabled", c.expected + "\n"));
+  EXPECT_THAT(TraceTexts(),
+              ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                          "SetValue: 0", "IsAutoRunDisabled", c.expected + "\n"));
   EXPECT_LE(c.expected.size() + 1, 259u);
 }
 
@@ -271,7 +296,8 @@ TEST_F(GuardTest, WithoutWinTextEachWindowOfTheClassComplainsBeforeThePrompt) {
   Window("Tooltip", "The Game");
   Window("gamewindow", "");
   EXPECT_EQ(1, Run());
-  EXPECT_THAT(Captions(), ElementsAre("GetPrivateProfileString", "GetPrivateProfileString", "Error"));
+  EXPECT_THAT(Captions(),
+              ElementsAre("GetPrivateProfileString", "GetPrivateProfileString", "Error"));
   EXPECT_EQ("Failed to find label: WinText in Section: Application\n INIFile: D:\\SETUP\\SETUP.ini",
             sim::MessageBoxes()[0].text);
 }
@@ -286,7 +312,8 @@ class PromptTest : public GuardTest, public ::testing::WithParamInterface<Prompt
 // The name gives way so that the question always shows whole.
 TEST_P(PromptTest, ALongApplicationNameIsCutToFitThePrompt) {
   std::string name(GetParam().name_length, 'n');
-  WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=" + name + "\nProgramName=GAME.EXE\n");
+  WriteIni("[Application]\nSplashWaveFile=intro.wav\nApplicationName=" + name +
+           "\nProgramName=GAME.EXE\n");
   sim::HoldSemaphore(name.substr(0, 511));
   EXPECT_EQ(1, Run());
   // Past 239 characters the name no longer fits a registry key path either,
@@ -299,8 +326,9 @@ TEST_P(PromptTest, ALongApplicationNameIsCutToFitThePrompt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Guard, PromptTest,
-                         ::testing::Values(PromptCase{1, 1}, PromptCase{197, 197}, PromptCase{198, 197},
-                                           PromptCase{511, 197}, PromptCase{600, 197}));
+                         ::testing::Values(PromptCase{1, 1}, PromptCase{197, 197},
+                                           PromptCase{198, 197}, PromptCase{511, 197},
+                                           PromptCase{600, 197}));
 
 struct PublishCase {
   const char* name;
@@ -322,8 +350,10 @@ class PublishTest : public GuardTest, public ::testing::WithParamInterface<Publi
 // splash to paint it may never wake before the application ends.
 TEST_P(PublishTest, ASecondLauncherBringsTheRunningWindowForwardWhetherOrNotTheWaitWoke) {
   const PublishCase& c = GetParam();
-  WriteIni(std::string("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nWinClass=GameWindow\n"
-                       "WinText=Game\n") + c.keys);
+  WriteIni(
+      std::string("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nWinClass=GameWindow\n"
+                  "WinText=Game\n") +
+      c.keys);
   if (c.bitmap_bits != 0) {
     std::vector<BYTE> bitmap = MakeSplashBitmap(450, 300);
     bitmap[14] = static_cast<BYTE>(c.bitmap_bits);  // biBitCount
@@ -347,7 +377,8 @@ TEST_P(PublishTest, ASecondLauncherBringsTheRunningWindowForwardWhetherOrNotTheW
 INSTANTIATE_TEST_SUITE_P(
     Guard, PublishTest,
     ::testing::Values(PublishCase{"SplashStaysUp", "SplashWaveFile=intro.wav\n", 8},
-                      PublishCase{"SplashOffTimeZero", "SplashWaveFile=intro.wav\nSplashOffTime=0\n", 8},
+                      PublishCase{"SplashOffTimeZero",
+                                  "SplashWaveFile=intro.wav\nSplashOffTime=0\n", 8},
                       PublishCase{"NoBitmap", "SplashWaveFile=intro.wav\n", 0},
                       PublishCase{"MalformedBitmap", "SplashWaveFile=intro.wav\n", 4},
                       PublishCase{"SplashTakenDownByAMessage", "", 8}),

@@ -29,7 +29,8 @@ bool SameEntries(const std::vector<PALETTEENTRY>& a, const std::vector<PALETTEEN
 
 std::string HexText(const void* pointer) {
   char text[32];
-  snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(pointer)));
+  snprintf(text, sizeof text, "0x%llx",
+           static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(pointer)));
   return text;
 }
 
@@ -153,7 +154,8 @@ TEST_P(LayoutTest, OnlyTheSplashLayoutShowsAWindow) {
   sim::SetResource(kBitmapResource, kSplashResourceId, bytes);
 
   SplashBitmap bitmap;
-  EXPECT_EQ(c.accepted ? 1 : 0, ReadSplashHeader(Resource(), static_cast<DWORD>(bytes.size()), &bitmap));
+  EXPECT_EQ(c.accepted ? 1 : 0,
+            ReadSplashHeader(Resource(), static_cast<DWORD>(bytes.size()), &bitmap));
   HWND window = SplashOn(Instance());
   EXPECT_EQ(c.accepted, window != nullptr);
   EXPECT_EQ(c.accepted ? 1u : 0u, sim::CallsTo("CreateWindowExA").size());
@@ -164,22 +166,19 @@ TEST_P(LayoutTest, OnlyTheSplashLayoutShowsAWindow) {
 
 INSTANTIATE_TEST_SUITE_P(
     Splash, LayoutTest,
-    ::testing::Values(LayoutCase{"Shipped", SIZE_MAX, 0, 0, true},
-                      LayoutCase{"NoColourCountMeansAll", 32, 0, 0, true},
-                      LayoutCase{"TrailingBytes", SIZE_MAX, 0, 7, true},
-                      LayoutCase{"CoreHeader", 0, 12, 0, false},
-                      LayoutCase{"V5Header", 0, 124, 0, false},
-                      LayoutCase{"FourBits", 14, 4, 0, false},
-                      LayoutCase{"TwentyFourBits", 14, 24, 0, false},
-                      LayoutCase{"RunLength", 16, 1, 0, false},
-                      LayoutCase{"SixteenColours", 32, 16, 0, false},
-                      LayoutCase{"TooManyColours", 32, 257, 0, false},
-                      LayoutCase{"TopDown", 8, static_cast<DWORD>(-3), 0, false},
-                      LayoutCase{"NoRows", 8, 0, 0, false},
-                      LayoutCase{"NoWidth", 4, 0, 0, false},
-                      LayoutCase{"OneByteShort", SIZE_MAX, 0, -1, false},
-                      LayoutCase{"HugeHeight", 8, 0x7FFFFFFF, 0, false},
-                      LayoutCase{"OnlyTheHeader", SIZE_MAX, 0, -3 * 452 - 1000, false}),
+    ::testing::Values(
+        LayoutCase{"Shipped", SIZE_MAX, 0, 0, true},
+        LayoutCase{"NoColourCountMeansAll", 32, 0, 0, true},
+        LayoutCase{"TrailingBytes", SIZE_MAX, 0, 7, true},
+        LayoutCase{"CoreHeader", 0, 12, 0, false}, LayoutCase{"V5Header", 0, 124, 0, false},
+        LayoutCase{"FourBits", 14, 4, 0, false}, LayoutCase{"TwentyFourBits", 14, 24, 0, false},
+        LayoutCase{"RunLength", 16, 1, 0, false}, LayoutCase{"SixteenColours", 32, 16, 0, false},
+        LayoutCase{"TooManyColours", 32, 257, 0, false},
+        LayoutCase{"TopDown", 8, static_cast<DWORD>(-3), 0, false},
+        LayoutCase{"NoRows", 8, 0, 0, false}, LayoutCase{"NoWidth", 4, 0, 0, false},
+        LayoutCase{"OneByteShort", SIZE_MAX, 0, -1, false},
+        LayoutCase{"HugeHeight", 8, 0x7FFFFFFF, 0, false},
+        LayoutCase{"OnlyTheHeader", SIZE_MAX, 0, -3 * 452 - 1000, false}),
     [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
 
 TEST_F(SplashTest, TheShippedBitmapIsOneTheLauncherShows) {
@@ -281,26 +280,30 @@ struct PaletteChangeCase {
   size_t draws;
 };
 
-class PaletteChangeTest : public SplashTest, public ::testing::WithParamInterface<PaletteChangeCase> {};
+class PaletteChangeTest : public SplashTest,
+                          public ::testing::WithParamInterface<PaletteChangeCase> {};
 
 TEST_P(PaletteChangeTest, OnlyAnotherWindowsPaletteChangeRedraws) {
   HWND window = SplashOn(Instance());
   ASSERT_NE(nullptr, window);
   HWND changed_by = GetParam().from_splash ? window : reinterpret_cast<HWND>(0x7770);
-  EXPECT_EQ(0, sim::SendToWindow(window, WM_PALETTECHANGED, reinterpret_cast<WPARAM>(changed_by), 0));
+  EXPECT_EQ(0,
+            sim::SendToWindow(window, WM_PALETTECHANGED, reinterpret_cast<WPARAM>(changed_by), 0));
   ASSERT_EQ(GetParam().draws, sim::Draws().size());
   if (GetParam().draws == 2) {
     EXPECT_EQ(Resource() + 1064, sim::Draws()[1].bits);
     EXPECT_EQ(300u, sim::Draws()[1].lines);
   }
-  EXPECT_EQ(3, sim::OpenHandleCount());  // the context was given back
+  EXPECT_EQ(3, sim::OpenHandleCount());                      // the context was given back
   EXPECT_TRUE(sim::CallsTo("DefWindowProcA").size() == 2u);  // only WM_NCCREATE and WM_CREATE
 }
 
 INSTANTIATE_TEST_SUITE_P(Splash, PaletteChangeTest,
                          ::testing::Values(PaletteChangeCase{"FromTheSplash", true, 1},
                                            PaletteChangeCase{"FromAnotherWindow", false, 2}),
-                         [](const ::testing::TestParamInfo<PaletteChangeCase>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<PaletteChangeCase>& info) {
+                           return info.param.name;
+                         });
 
 TEST_F(SplashTest, APaintMessageRedrawsTheWholeBitmapAndValidates) {
   HWND window = SplashOn(Instance());
@@ -346,7 +349,9 @@ TEST_P(PaintTest, APaintMessageLeavesTheWindowValidWhetherOrNotPaintingBegan) {
 INSTANTIATE_TEST_SUITE_P(Splash, PaintTest,
                          ::testing::Values(PaintCase{"PaintingBegins", false, 0},
                                            PaintCase{"PaintingCannotBegin", true, 1}),
-                         [](const ::testing::TestParamInfo<PaintCase>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<PaintCase>& info) {
+                           return info.param.name;
+                         });
 
 TEST_F(SplashTest, UnhandledMessagesGoToTheDefaultProcedure) {
   HWND window = SplashOn(Instance());
@@ -358,7 +363,17 @@ TEST_F(SplashTest, UnhandledMessagesGoToTheDefaultProcedure) {
 
 // --- The state table ---
 
-enum Step { kOn, kOnAgain, kOff0, kOffDelay, kCloseMessage, kElapse2999, kElapse1, kWmClose, kMessageBox };
+enum Step {
+  kOn,
+  kOnAgain,
+  kOff0,
+  kOffDelay,
+  kCloseMessage,
+  kElapse2999,
+  kElapse1,
+  kWmClose,
+  kMessageBox
+};
 
 struct StateCase {
   const char* name;
@@ -432,25 +447,45 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StateCase{"Showing", {kOn}, true, true, false, 0, 0},
         StateCase{"ClosedAtOnce", {kOn, kOff0}, false, false, false, 1, 1},
-        StateCase{"OffTwiceOnlyTracesTheSecondTime", {kOn, kOff0, kOff0}, false, false, false, 1, 2},
+        StateCase{
+            "OffTwiceOnlyTracesTheSecondTime", {kOn, kOff0, kOff0}, false, false, false, 1, 2},
         StateCase{"OffBeforeOnOnlyTraces", {kOff0, kOn}, true, true, false, 0, 1},
         StateCase{"Closing", {kOn, kOffDelay}, true, true, true, 0, 1},
-        StateCase{"ClosingIgnoresTheCloseMessage", {kOn, kOffDelay, kCloseMessage}, true, true, true, 0, 2},
+        StateCase{"ClosingIgnoresTheCloseMessage",
+                  {kOn, kOffDelay, kCloseMessage},
+                  true,
+                  true,
+                  true,
+                  0,
+                  2},
         StateCase{"ClosingIgnoresOffAtOnce", {kOn, kOffDelay, kOff0}, true, true, true, 0, 2},
         // A box must never sit under the topmost splash, pending delay or not.
         StateCase{"MessageBoxWhileShowing", {kOn, kMessageBox}, false, false, false, 1, 1},
-        StateCase{"MessageBoxWhileClosing", {kOn, kOffDelay, kMessageBox}, false, false, false, 1, 2},
-        StateCase{"MessageBoxAfterTheTimerKeepsTheClass", {kOn, kOffDelay, kElapse2999, kElapse1, kMessageBox},
-                  false, true, false, 1, 2},
+        StateCase{
+            "MessageBoxWhileClosing", {kOn, kOffDelay, kMessageBox}, false, false, false, 1, 2},
+        StateCase{"MessageBoxAfterTheTimerKeepsTheClass",
+                  {kOn, kOffDelay, kElapse2999, kElapse1, kMessageBox},
+                  false,
+                  true,
+                  false,
+                  1,
+                  2},
         StateCase{"MessageBoxBeforeOn", {kMessageBox, kOn}, true, true, false, 0, 1},
         StateCase{"TimerNotYetDue", {kOn, kOffDelay, kElapse2999}, true, true, true, 0, 1},
-        StateCase{"ClosedByTimerKeepsTheClass", {kOn, kOffDelay, kCloseMessage, kElapse2999, kElapse1},
-                  false, true, false, 1, 2},
+        StateCase{"ClosedByTimerKeepsTheClass",
+                  {kOn, kOffDelay, kCloseMessage, kElapse2999, kElapse1},
+                  false,
+                  true,
+                  false,
+                  1,
+                  2},
         StateCase{"CloseMessageWhileShowing", {kOn, kCloseMessage}, false, false, false, 1, 1},
         StateCase{"SecondOnChangesNothing", {kOn, kOnAgain}, true, true, false, 0, 0},
-        StateCase{"OnWhileClosingChangesNothing", {kOn, kOffDelay, kOnAgain}, true, true, true, 0, 1},
+        StateCase{
+            "OnWhileClosingChangesNothing", {kOn, kOffDelay, kOnAgain}, true, true, true, 0, 1},
         StateCase{"DestroyedByOtherMeans", {kOn, kWmClose}, false, true, false, 1, 0},
-        StateCase{"DestroyedByOtherMeansThenOff", {kOn, kWmClose, kOff0}, false, false, false, 1, 1}),
+        StateCase{
+            "DestroyedByOtherMeansThenOff", {kOn, kWmClose, kOff0}, false, false, false, 1, 1}),
     [](const ::testing::TestParamInfo<StateCase>& info) { return info.param.name; });
 
 TEST_F(SplashTest, AbortStopsTheSoundThenTakesTheSplashDown) {
@@ -499,7 +534,8 @@ TEST_P(SoundTest, SplashWaveFileResolvesAgainstTheHomeDirectory) {
   ASSERT_EQ(1, ResolveSoundPath(path, sizeof path, "D:\\SETUP\\", GetParam().value));
   EXPECT_STREQ(GetParam().path, path);
 
-  Configure(std::string("[Application]\nApplicationName=Game\nSplashWaveFile=") + GetParam().value + "\n");
+  Configure(std::string("[Application]\nApplicationName=Game\nSplashWaveFile=") + GetParam().value +
+            "\n");
   SplashOn(Instance());
   ASSERT_EQ(1u, sim::Sounds().size());
   EXPECT_EQ(GetParam().path, sim::Sounds()[0].sound);
@@ -511,7 +547,8 @@ INSTANTIATE_TEST_SUITE_P(Splash, SoundTest,
                          ::testing::Values(SoundCase{"intro.wav", "D:\\SETUP\\intro.wav"},
                                            SoundCase{"SOUNDS\\intro.wav", "D:\\SETUP\\intro.wav"},
                                            SoundCase{"\\MEDIA\\intro.wav", "D:\\SETUP\\intro.wav"},
-                                           SoundCase{"E:\\MEDIA\\intro.wav", "E:\\MEDIA\\intro.wav"},
+                                           SoundCase{"E:\\MEDIA\\intro.wav",
+                                                     "E:\\MEDIA\\intro.wav"},
                                            SoundCase{"E:intro.wav", "E:intro.wav"}));
 
 TEST_F(SplashTest, ASoundPathOfMoreThan259CharactersPlaysNothing) {
@@ -520,7 +557,9 @@ TEST_F(SplashTest, ASoundPathOfMoreThan259CharactersPlaysNothing) {
   for (const char* value : {"intro.wav", "intros.wav"}) {
     StartFreshMachine();
     sim::SetModuleFileName(folder + "\\SETUP.EXE");
-    sim::WriteFile(folder + "\\SETUP\\SETUP.ini", std::string("[Application]\nApplicationName=Game\nSplashWaveFile=") + value + "\n");
+    sim::WriteFile(
+        folder + "\\SETUP\\SETUP.ini",
+        std::string("[Application]\nApplicationName=Game\nSplashWaveFile=") + value + "\n");
     ASSERT_NE(0u, GetIniFileName(Instance()));
     SplashOn(Instance());
     bool fits = strlen(value) == 9;
@@ -543,7 +582,8 @@ class SplashLaunchTest : public LaunchTest {
   }
   static std::string HandleSwitch(HWND window) {
     char text[16];
-    snprintf(text, sizeof text, " /%08x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
+    snprintf(text, sizeof text, " /%08x",
+             static_cast<unsigned>(reinterpret_cast<uintptr_t>(window)));
     return text;
   }
 };
@@ -580,7 +620,8 @@ class OffTimeTest : public SplashLaunchTest, public ::testing::WithParamInterfac
 
 TEST_P(OffTimeTest, SplashOffTimeDecidesWhenTheSplashGoes) {
   const OffTimeCase& c = GetParam();
-  std::string ini = "[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n";
+  std::string ini =
+      "[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n";
   if (c.off_time != nullptr) ini += std::string("SplashOffTime=") + c.off_time + "\n";
   WriteIni(ini);
   static size_t windows_at_start;
@@ -593,49 +634,57 @@ TEST_P(OffTimeTest, SplashOffTimeDecidesWhenTheSplashGoes) {
   EXPECT_EQ(c.gone_before_start ? 0u : 1u, windows_at_start);
   EXPECT_EQ(c.gone_at_end ? 0u : 1u, sim::Windows().size());
   ASSERT_EQ(1u, sim::Processes().size());
-  EXPECT_NE(" /00000000", sim::Processes()[0].command_line.substr(sim::Processes()[0].command_line.size() - 10));
+  EXPECT_NE(" /00000000",
+            sim::Processes()[0].command_line.substr(sim::Processes()[0].command_line.size() - 10));
   EXPECT_EQ(0, OpenAtExit());
 }
 
-INSTANTIATE_TEST_SUITE_P(Splash, OffTimeTest,
-                         ::testing::Values(OffTimeCase{"Absent", nullptr, false, false},
-                                           OffTimeCase{"StaysUp", "65535", false, false},
-                                           OffTimeCase{"AtOnce", "0", true, true},
-                                           OffTimeCase{"AfterThreeSeconds", "3000", false, true},
-                                           OffTimeCase{"LongerThanTheApplication", "60000", false, false},
-                                           // Numbers as the platform reads them.
-                                           OffTimeCase{"NotANumber", "abc", true, true},
-                                           OffTimeCase{"DigitsThenText", "3000ms", false, true},
-                                           OffTimeCase{"WrapsToStaysUp", "4295032831", false, false},
-                                           OffTimeCase{"PastTwentyNineCharacters", "00000000000000000000000000000065535", true, true}),
-                         [](const ::testing::TestParamInfo<OffTimeCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Splash, OffTimeTest,
+    ::testing::Values(OffTimeCase{"Absent", nullptr, false, false},
+                      OffTimeCase{"StaysUp", "65535", false, false},
+                      OffTimeCase{"AtOnce", "0", true, true},
+                      OffTimeCase{"AfterThreeSeconds", "3000", false, true},
+                      OffTimeCase{"LongerThanTheApplication", "60000", false, false},
+                      // Numbers as the platform reads them.
+                      OffTimeCase{"NotANumber", "abc", true, true},
+                      OffTimeCase{"DigitsThenText", "3000ms", false, true},
+                      OffTimeCase{"WrapsToStaysUp", "4295032831", false, false},
+                      OffTimeCase{"PastTwentyNineCharacters", "00000000000000000000000000000065535",
+                                  true, true}),
+    [](const ::testing::TestParamInfo<OffTimeCase>& info) { return info.param.name; });
 
 TEST_F(SplashLaunchTest, AMissingSplashWaveFileTakesTheSplashDownForItsMessage) {
   WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
   EXPECT_EQ(0, Run("/Debug"));
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("GetPrivateProfileString", sim::MessageBoxes()[0].caption);
-  EXPECT_EQ("Failed to find label: SplashWaveFile in Section: Application\n INIFile: D:\\SETUP\\SETUP.ini",
-            sim::MessageBoxes()[0].text);
+  EXPECT_EQ(
+      "Failed to find label: SplashWaveFile in Section: Application\n INIFile: "
+      "D:\\SETUP\\SETUP.ini",
+      sim::MessageBoxes()[0].text);
   EXPECT_EQ(0x40u, sim::MessageBoxes()[0].type);
   EXPECT_LT(CallIndex("DestroyWindow"), CallIndex("MessageBoxA"));
   EXPECT_LT(CallIndex("UnregisterClassA"), CallIndex("MessageBoxA"));
   EXPECT_TRUE(sim::Sounds().empty());
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_EQ("D:\\SETUP\\GAME.EXE /00000000", sim::Processes()[0].command_line);
-  EXPECT_THAT(TraceTexts(), ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
-                                        "SetValue: 0", "IsAutoRunDisabled", "SplashOn", "SplashOff", "SplashOn Exit",
-                                        "CheckCoreComponents", "RegisterOCXs", "RegisterOCX Type: SystemOcx",
-                                        "RegisterOCX Type: ApplicationOcx", "WinExec", "WinExec Process Started",
-                                        "Process Exited", "UnRegisterOCXs", "DeleteAppRegisteredOCX",
-                                        "Application Stop"));
+  EXPECT_THAT(TraceTexts(),
+              ElementsAre("Application Start", "CreateApplicationKeys", "Create Company Key: 0",
+                          "SetValue: 0", "IsAutoRunDisabled", "SplashOn", "SplashOff",
+                          "SplashOn Exit", "CheckCoreComponents", "RegisterOCXs",
+                          "RegisterOCX Type: SystemOcx", "RegisterOCX Type: ApplicationOcx",
+                          "WinExec", "WinExec Process Started", "Process Exited", "UnRegisterOCXs",
+                          "DeleteAppRegisteredOCX", "Application Stop"));
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
-class MessageBoxLaunchTest : public SplashLaunchTest, public ::testing::WithParamInterface<const char*> {};
+class MessageBoxLaunchTest : public SplashLaunchTest,
+                             public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(MessageBoxLaunchTest, EveryMessageBoxTakesTheSplashDownFirst) {
-  WriteIni(std::string("[Application]\nApplicationName=Game\nProgramName=NOGAME.EXE\nSplashWaveFile=intro.wav\n") +
+  WriteIni(std::string("[Application]\nApplicationName=Game\nProgramName=NOGAME."
+                       "EXE\nSplashWaveFile=intro.wav\n") +
            GetParam());
   EXPECT_EQ(0, Run());
   ASSERT_EQ(1u, sim::MessageBoxes().size());
@@ -652,8 +701,9 @@ TEST_P(MessageBoxLaunchTest, EveryMessageBoxTakesTheSplashDownFirst) {
 INSTANTIATE_TEST_SUITE_P(Splash, MessageBoxLaunchTest,
                          ::testing::Values("", "SplashOffTime=65535\n", "SplashOffTime=60000\n"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
-                           return std::string(info.param).empty() ? std::string("NoSplashOffTime")
-                                                                  : "SplashOffTime" + std::string(info.param).substr(14, 5);
+                           return std::string(info.param).empty()
+                                      ? std::string("NoSplashOffTime")
+                                      : "SplashOffTime" + std::string(info.param).substr(14, 5);
                          });
 
 }  // namespace

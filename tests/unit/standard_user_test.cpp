@@ -27,8 +27,10 @@ class StandardUserTest : public RegistrationTest {
  protected:
   // One control, A.OCX in the home folder, which must be at least 1.0.
   void Arrange() {
-    WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcx1=A.OCX\nOcx1TypeLib=" +
-             kLib + "\nOcx1Clsid={C}\nOcx1Version=1.0\n");
+    WriteIni(
+        "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcx1=A."
+        "OCX\nOcx1TypeLib=" +
+        kLib + "\nOcx1Clsid={C}\nOcx1Version=1.0\n");
     sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
     InstallSplash();
   }
@@ -71,10 +73,13 @@ struct RefusalCase {
   const char* registered;  // what HKCR names after the run
 };
 
-class RefusedWriteTest : public StandardUserTest, public ::testing::WithParamInterface<RefusalCase> {
+class RefusedWriteTest : public StandardUserTest,
+                         public ::testing::WithParamInterface<RefusalCase> {
  public:
   // The newer A.OCX waits in the home folder.
-  void Newer(LONG register_status) { AddControl("D:\\SETUP\\A.OCX", kLib, "{C}", kNew, register_status); }
+  void Newer(LONG register_status) {
+    AddControl("D:\\SETUP\\A.OCX", kLib, "{C}", kNew, register_status);
+  }
   // A.OCX is registered with an older file, and the newer one waits.
   void OlderRegistered(LONG register_status) {
     AddControl("C:\\OLD\\A.OCX", kLib, "{C}", kOld);
@@ -108,8 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
     StandardUser, RefusedWriteTest,
     ::testing::Values(
         // The application key chain cannot be made: the launch stops before anything else.
-        RefusalCase{"ApplicationKeyChain", true,
-                    [](RefusedWriteTest* t) { t->Newer(0); }, "(none)",
+        RefusalCase{"ApplicationKeyChain", true, [](RefusedWriteTest* t) { t->Newer(0); }, "(none)",
                     "(none)"},
         RefusalCase{"OnlyTheVersionLevelMissing", true,
                     [](RefusedWriteTest* t) {
@@ -175,7 +179,8 @@ TEST_F(StandardUserTest, LongNamesAreCutAndTheRemedyStillShows) {
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   const std::string& text = sim::MessageBoxes()[0].text;
   EXPECT_EQ(0u, text.rfind(std::string(100, 'a') + " needs administrator rights", 0)) << text;
-  EXPECT_NE(std::string::npos, text.find("start " + std::string(100, 's') + " once with \"Run as administrator\""));
+  EXPECT_NE(std::string::npos,
+            text.find("start " + std::string(100, 's') + " once with \"Run as administrator\""));
   EXPECT_EQ(". After that it runs for every user.", text.substr(text.size() - 36));
 }
 
