@@ -439,6 +439,19 @@ def read_boxes(log_file):
     return [json.loads(line) for line in lines if line.strip()]
 
 
+def _launchers_boxes(scenario, exe, log_file):
+    """The boxes the launcher showed. The answerer presses every box on Wine's
+    desktop; one another program showed is logged, not counted."""
+    boxes = []
+    for box in read_boxes(log_file):
+        owner = box.get("owner", "")
+        if owner and owner.lower() != exe.lower():
+            log(f"{scenario.root.name}: a box of another program, not counted: {box}")
+        else:
+            boxes.append(box)
+    return boxes
+
+
 def wait_for(predicate, timeout, what):
     deadline = time.monotonic() + timeout
     while not predicate():
@@ -492,7 +505,7 @@ def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT, enviro
         f"launcher ran {finished - ready:.1f} s, answerer stopped after "
         f"{time.monotonic() - finished:.1f} s")
     return RunResult(exit_code=launcher.returncode, stderr=stderr_text,
-                     traces=debug_strings(stderr_text), boxes=read_boxes(box_log),
+                     traces=debug_strings(stderr_text), boxes=_launchers_boxes(scenario, exe, box_log),
                      seconds=finished - ready)
 
 
