@@ -283,14 +283,23 @@ def ensure_prefix(env):
             return
         log(f"creating Wine prefix {PREFIX} (minutes under emulation)")
         started = time.monotonic()
-        # The loader gives up waiting for the boot after a few minutes under
-        # emulation while the boot goes on: wait for the server to go idle too.
-        with _without_emulated_32bit():
-            subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=PREFIX_BOOT_TIMEOUT,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        left = PREFIX_BOOT_TIMEOUT - (time.monotonic() - started)
-        subprocess.run([WINESERVER, "-w"], env=env, timeout=max(left, 60), check=False)
-        if not _prefix_looks_booted():
+        # Now and then a first boot ends at once with the prefix half made; a
+        # second one finishes it.
+        for attempt in (1, 2):
+            # The loader gives up waiting for the boot after a few minutes under
+            # emulation while the boot goes on: wait for the server to go idle too.
+            # Into a file, not a pipe: the services the boot starts keep its stderr.
+            boot_log = Path(str(PREFIX) + ".boot.log")
+            with _without_emulated_32bit(), open(boot_log, "wb") as errors:
+                result = subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=PREFIX_BOOT_TIMEOUT,
+                                        stdout=subprocess.DEVNULL, stderr=errors)
+            left = PREFIX_BOOT_TIMEOUT - (time.monotonic() - started)
+            subprocess.run([WINESERVER, "-w"], env=env, timeout=max(left, 60), check=False)
+            if _prefix_looks_booted():
+                break
+            log(f"boot {attempt} of {PREFIX} left it unfinished (wineboot: {result.returncode}): "
+                f"{boot_log.read_text('latin-1')[-2000:]}")
+        else:
             raise RuntimeError(f"booting the Wine prefix {PREFIX} failed")
         _READY_MARK.write_text("booted\n")
         log(f"prefix ready after {time.monotonic() - started:.0f} s")
