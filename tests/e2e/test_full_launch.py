@@ -13,8 +13,8 @@ import test_registration
 import test_splash
 
 LINGER_MS = 1500
-# Wine's audio drivers, left out of the launch: under emulation one took the
-# whole process down. The launcher still reads the sound's path and asks for it.
+# Wine's audio drivers, left out of the launch: the test needs the sound asked
+# for, not heard. (Under emulation the sound's thread itself cannot start.)
 AUDIO_DRIVERS_OFF = "winealsa.drv,winepulse.drv,wineoss.drv="
 # The trace's milestones in the order they must come; other lines may lie between.
 MILESTONES = ["Application Start", "CreateApplicationKeys", "IsAutoRunDisabled", "SplashOn", "SplashOn Exit",
