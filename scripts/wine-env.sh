@@ -17,4 +17,3 @@ wine_prepare() {
   trap 'python3 "$root/tests/e2e/harness.py" finish' EXIT
 }
 wine() { command "$PRELAUNCH_WINE" "$@"; }
-wineserver() { command "$PRELAUNCH_WINESERVER" "$@"; }

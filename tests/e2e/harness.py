@@ -283,13 +283,13 @@ def ensure_prefix(env):
             return
         log(f"creating Wine prefix {PREFIX} (minutes under emulation)")
         started = time.monotonic()
+        # Wine's words go into a file, not a pipe: the services the boot starts keep its stderr.
+        boot_log = Path(str(PREFIX) + ".boot.log")
         # Now and then a first boot ends at once with the prefix half made; a
         # second one finishes it.
         for attempt in (1, 2):
             # The loader gives up waiting for the boot after a few minutes under
             # emulation while the boot goes on: wait for the server to go idle too.
-            # Into a file, not a pipe: the services the boot starts keep its stderr.
-            boot_log = Path(str(PREFIX) + ".boot.log")
             with _without_emulated_32bit(), open(boot_log, "wb") as errors:
                 result = subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=PREFIX_BOOT_TIMEOUT,
                                         stdout=subprocess.DEVNULL, stderr=errors)
@@ -489,7 +489,7 @@ def run_launcher(scenario, exe, args=(), answers=(), timeout=RUN_TIMEOUT, enviro
         env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         wait_for(lambda: box_log.exists() or watcher.poll() is not None, ANSWERER_READY_TIMEOUT,
-                  "the box answerer")
+                 "the box answerer")
         if not box_log.exists():
             raise RuntimeError(f"box answerer exited early with {watcher.returncode}")
         ready = time.monotonic()
@@ -534,8 +534,7 @@ if __name__ == "__main__":
                      "WINEDEBUG", "DISPLAY")
             for name in (n for n in names if n in env):
                 print(f"export {name}={shlex.quote(env[name])}")
-            print(f"export PRELAUNCH_WINE={shlex.quote(WINE)} "
-                  f"PRELAUNCH_WINESERVER={shlex.quote(WINESERVER)}")
+            print(f"export PRELAUNCH_WINE={shlex.quote(WINE)}")
         sys.exit(0)
     if command == ["finish"]:
         finish_shared_session()
