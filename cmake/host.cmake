@@ -35,8 +35,24 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_test(NAME layers.includes
          COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/scripts/check_layers.py ${CMAKE_SOURCE_DIR})
 
-# The unit tests once more for i386, run under qemu's user-mode emulation
-# where the kernel runs no 32-bit code itself.
+# Set-up's package install goes on past a failed `apt-get update`.
+add_test(NAME setup.apt COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/setup/test_apt_install.py)
+
+# i386 programs (these unit tests, the 32-bit Wine of the end-to-end tests) run
+# through scripts/i386/runner.sh: natively, or under its own qemu where the
+# kernel runs no 32-bit code. scripts/setup.sh makes its cache.
+set(I386_RUNNER ${CMAKE_SOURCE_DIR}/scripts/i386/runner.sh)
+execute_process(COMMAND ${I386_RUNNER} works RESULT_VARIABLE i386_runner_status
+                OUTPUT_QUIET ERROR_VARIABLE I386_RUNNER_WORDS ERROR_STRIP_TRAILING_WHITESPACE)
+if(i386_runner_status EQUAL 0)
+  message(STATUS "${I386_RUNNER_WORDS}")
+  set(I386_RUN ${I386_RUNNER} linux)
+else()
+  set(I386_RUNNER "")
+  set(I386_RUN "")
+endif()
+
+# The unit tests once more for i386.
 include(CheckCXXSourceCompiles)
 set(CMAKE_REQUIRED_FLAGS -m32)
 check_cxx_source_compiles("#include <string>\nint main() { return std::string(\"x\").size() == 1 ? 0 : 1; }"
@@ -52,15 +68,15 @@ if(PRELAUNCH_HAVE_M32 AND EXISTS /usr/src/googletest/CMakeLists.txt)
                -DCMAKE_EXE_LINKER_FLAGS=-m32 -DCMAKE_SHARED_LINKER_FLAGS=-m32
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
-  add_test(NAME i386.unit COMMAND ${CMAKE_BINARY_DIR}/i386/unit/unit_tests_i386)
+  add_test(NAME i386.unit COMMAND ${I386_RUN} ${CMAKE_BINARY_DIR}/i386/unit/unit_tests_i386)
   set_tests_properties(i386.unit PROPERTIES TIMEOUT 1800)
 else()
   message(WARNING "no -m32 toolchain or GoogleTest sources: the i386 unit tests are left out")
 endif()
 
 # The Windows builds, made with the cross compilers inside this one: the
-# product (32-bit), and the same sources for 64-bit Windows, which Wine runs
-# natively where the machine cannot run 32-bit code without emulation.
+# product (32-bit), and, only where the i386 runner cannot work, the same
+# sources for 64-bit Windows, for the host's 64-bit Wine.
 find_program(MINGW_CXX i686-w64-mingw32-g++)
 find_program(MINGW64_CXX x86_64-w64-mingw32-g++)
 # add_windows_build(<name> <toolchain>) builds the whole tree into <build tree>/<name>,
@@ -79,7 +95,7 @@ if(MINGW_CXX)
   include(ExternalProject)
   set(WIN32_BINARY_DIR ${CMAKE_BINARY_DIR}/win32)
   add_windows_build(win32 mingw-i686)
-  if(MINGW64_CXX)
+  if(NOT I386_RUNNER AND MINGW64_CXX)
     set(WIN64_BINARY_DIR ${CMAKE_BINARY_DIR}/win64)
     add_windows_build(win64 mingw-x86_64)
   endif()

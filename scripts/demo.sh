@@ -9,6 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 
 source "$root/scripts/wine-env.sh"
 arch="$PRELAUNCH_DEMO_ARCH"
+if [ "$arch" = win32 ]; then what="the 32-bit product"; else what="the 64-bit build of the same sources"; fi
 cmake --preset "$arch" -S "$root" >/dev/null
 cmake --build "$root/build/$arch" -j2 >/dev/null
 
@@ -30,7 +31,7 @@ for key in 'HKCR\TypeLib\{5A3C1E20-7B4D-4C1A-9E2F-0D1C2B3A4F51}' \
 done
 status=0
 for run in first second; do
-  echo "demo: $run run of $stage/DEMO.EXE ${args[*]} (the $arch build)"
+  echo "demo: $run run of $stage/DEMO.EXE ${args[*]} ($what, build/$arch)"
   set +e
   (cd "$stage" && wine DEMO.EXE "${args[@]}" 2> "$stage/wine.$run.log")
   status=$?

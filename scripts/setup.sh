@@ -1,8 +1,13 @@
 #!/bin/bash
 # Installs what building and testing need on a Debian machine, when missing:
 # cmake, GoogleTest (and its sources, for the i386 unit tests), a -m32
-# toolchain, mingw-w64 (i686 and x86_64), Wine with its 32-bit half, Xvfb.
+# toolchain, mingw-w64 (i686 and x86_64), Xvfb, debootstrap; then makes (once,
+# in a cache) the 32-bit Wine that the tests and the demo run the product on
+# (scripts/i386/runner.sh). The host needs no 32-bit packages of its own.
 set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+source "$root/scripts/apt-install.sh"
 
 need=()
 command -v cmake >/dev/null || need+=(cmake)
@@ -17,14 +22,14 @@ command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686 binutils
 command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 command -v Xvfb >/dev/null || need+=(xvfb xauth)
 command -v xdpyinfo >/dev/null || need+=(x11-utils)
-dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32:i386)
-dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
+command -v debootstrap >/dev/null || need+=(debootstrap)
+command -v unshare >/dev/null || need+=(util-linux)
+[ ${#need[@]} -eq 0 ] || apt_install "${need[@]}"
 
-if [ ${#need[@]} -gt 0 ]; then
-  echo "setup: installing ${need[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then dpkg --add-architecture i386; fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+if "$root/scripts/i386/runner.sh" make && "$root/scripts/i386/runner.sh" works; then
+  exit 0
 fi
-
-"$(dirname "$0")/wine32-enable.sh"
+# Without the 32-bit runner the Wine tests and the demo take the 64-bit build
+# of the same sources, under the host's 64-bit Wine.
+echo "setup: 32-bit Wine cannot run here (above): the Wine tests and the demo use the 64-bit build instead"
+dpkg -s wine64 >/dev/null 2>&1 || apt_install wine wine64

@@ -1,9 +1,9 @@
 """Helpers for the end-to-end tests: the real exe under Wine.
 
-Wine here may run under user-mode emulation, where booting a prefix takes
-minutes and each process start seconds. So one prefix serves every test, a
-persistent wineserver keeps Wine's own services alive between runs, and every
-wait is bounded.
+The 32-bit Wine here comes from scripts/i386/runner.sh and may run under
+user-mode emulation, where booting a prefix takes a minute and each process
+start seconds. So one prefix serves every test, a persistent wineserver keeps
+Wine's own services alive between runs, and every wait is bounded.
 
 Run as a script: `prepare` creates the prefix once and leaves a display and a
 warm server for the test scripts, `finish` ends them, and `env` does what
@@ -27,26 +27,26 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
-# win32 runs the product itself; win64 runs the same sources built for 64-bit
-# Windows, which Wine runs natively where 32-bit code would be emulated.
+# win32 runs the product itself, under the 32-bit Wine of scripts/i386/runner.sh;
+# win64 runs the same sources built for 64-bit Windows under the host's Wine,
+# only where that runner cannot work.
 ARCH = os.environ.get("PRELAUNCH_E2E_ARCH", "win32")
 _BITS = "64" if ARCH == "win64" else ""
 WIN32_BIN = Path(os.environ.get("PRELAUNCH_WIN32_BIN", REPO / "build" / ARCH / "bin"))
 PREFIX = Path(os.environ.get("PRELAUNCH_WINEPREFIX", REPO / "build" / f"wineprefix{_BITS}"))
-WINE = os.environ.get("PRELAUNCH_WINE", "/usr/lib/wine/wine64" if _BITS else "wine")
+_I386 = REPO / "scripts" / "i386"
+WINE = os.environ.get("PRELAUNCH_WINE", "/usr/lib/wine/wine64" if _BITS else str(_I386 / "wine"))
 WINESERVER = os.environ.get("PRELAUNCH_WINESERVER",
-                            "/usr/lib/wine/wineserver64" if _BITS else "wineserver")
-_QEMU_I386 = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
+                            "/usr/lib/wine/wineserver64" if _BITS else str(_I386 / "wineserver"))
 DRIVE_C = PREFIX / "drive_c"
 SCENARIO_ROOT = DRIVE_C / "e2e"
 
-PREFIX_BOOT_TIMEOUT = 3000
-# Native 64-bit runs take seconds; emulated 32-bit ones minutes.
-RUN_TIMEOUT = 120 if _BITS else 600
-# A new server's first process also starts Wine's services: under emulation on
-# a loaded machine, ten minutes and more.
-SESSION_START_TIMEOUT = 120 if _BITS else 1800
-ANSWERER_READY_TIMEOUT = 120 if _BITS else 600
+PREFIX_BOOT_TIMEOUT = 1200
+# Native 64-bit runs take seconds; emulated 32-bit ones several times as long.
+RUN_TIMEOUT = 120 if _BITS else 300
+# A new server's first process also starts Wine's services.
+SESSION_START_TIMEOUT = 120 if _BITS else 600
+ANSWERER_READY_TIMEOUT = 120 if _BITS else 300
 ANSWERER_STOP_TIMEOUT = 60
 
 _READY_MARK = PREFIX / ".prelaunch-prefix-ready"
@@ -144,7 +144,7 @@ def parse_probe_records(text):
 class Session:
     """The X display and the Wine environment every run of one test process uses.
 
-    Each new wineserver reinitialises the session (minutes under emulation), so
+    Each new wineserver reinitialises the session (a minute under emulation), so
     `harness.py prepare` can leave a display and a warm persistent server for all
     test scripts, recorded in a state file; `harness.py finish` ends them. A test
     process that finds them uses them and leaves them running."""
@@ -225,6 +225,29 @@ def _read_shared_session():
         return None
 
 
+# The host's binfmt_misc entries, noted by `prepare` and held against what
+# `finish` finds: the 32-bit runner registers qemu only in namespaces of its own.
+_BINFMT = Path("/proc/sys/fs/binfmt_misc")
+_BINFMT_NOTE = Path(str(PREFIX) + ".binfmt.json")
+
+
+def host_binfmt():
+    """Each entry of the host's binfmt_misc with its settings; {} where none is mounted."""
+    if not (_BINFMT / "status").exists():
+        return {}
+    return {entry.name: entry.read_text() for entry in sorted(_BINFMT.iterdir())
+            if entry.name != "register"}
+
+
+def binfmt_changes():
+    """What changed in the host's binfmt_misc since `prepare`, or '' when nothing did."""
+    if not _BINFMT_NOTE.exists():
+        return ""
+    before, now = json.loads(_BINFMT_NOTE.read_text()), host_binfmt()
+    return "; ".join(f"{name}: {before.get(name)!r} -> {now.get(name)!r}"
+                     for name in sorted(set(before) | set(now)) if before.get(name) != now.get(name))
+
+
 def finish_shared_session():
     shared = _read_shared_session()
     if shared is None:
@@ -257,20 +280,6 @@ def _prefix_looks_booted():
             and registry.exists() and registry.stat().st_size > 100_000)
 
 
-class _without_emulated_32bit:
-    """A 64-bit prefix sets up its 32-bit half too, which under emulation takes
-    minutes; the 64-bit tests never use it, so emulation is paused for the boot."""
-
-    def __enter__(self):
-        self.paused = bool(_BITS) and _QEMU_I386.exists() and "enabled" in _QEMU_I386.read_text()
-        if self.paused:
-            _QEMU_I386.write_text("0")
-
-    def __exit__(self, *exc):
-        if self.paused:
-            _QEMU_I386.write_text("1")
-
-
 def ensure_prefix(env):
     """Boots the shared prefix once; parallel test processes wait on the lock."""
     PREFIX.parent.mkdir(parents=True, exist_ok=True)
@@ -281,16 +290,16 @@ def ensure_prefix(env):
         if _prefix_looks_booted():  # booted by the scripts, or copied in
             _READY_MARK.write_text("found booted\n")
             return
-        log(f"creating Wine prefix {PREFIX} (minutes under emulation)")
+        log(f"creating Wine prefix {PREFIX} (a minute or two under emulation)")
         started = time.monotonic()
         # Wine's words go into a file, not a pipe: the services the boot starts keep its stderr.
         boot_log = Path(str(PREFIX) + ".boot.log")
         # Now and then a first boot ends at once with the prefix half made; a
         # second one finishes it.
         for attempt in (1, 2):
-            # The loader gives up waiting for the boot after a few minutes under
-            # emulation while the boot goes on: wait for the server to go idle too.
-            with _without_emulated_32bit(), open(boot_log, "wb") as errors:
+            # The loader may give up waiting for the boot under emulation while
+            # the boot goes on: wait for the server to go idle too.
+            with open(boot_log, "wb") as errors:
                 result = subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=PREFIX_BOOT_TIMEOUT,
                                         stdout=subprocess.DEVNULL, stderr=errors)
             left = PREFIX_BOOT_TIMEOUT - (time.monotonic() - started)
@@ -415,7 +424,7 @@ _ROOT_NAMES = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCR": "HKEY_CLASSES_ROOT", "HKCU"
 
 def reg_delete(*keys):
     """Deletes keys and everything below them; a missing key is fine. Several
-    keys go in one regedit import: under emulation every Wine process costs minutes."""
+    keys go in one regedit import: under emulation every Wine process costs seconds."""
     if len(keys) == 1:
         reg("delete", keys[0], "/f")
         return
@@ -522,6 +531,8 @@ if __name__ == "__main__":
     command = sys.argv[1:]
     if command in (["prepare"], ["env"]):
         finish_shared_session()
+        _BINFMT_NOTE.parent.mkdir(parents=True, exist_ok=True)
+        _BINFMT_NOTE.write_text(json.dumps(host_binfmt()))
         shared = Session()
         try:
             shared.start(detach=True)
@@ -538,6 +549,9 @@ if __name__ == "__main__":
         sys.exit(0)
     if command == ["finish"]:
         finish_shared_session()
-        sys.exit(0)
+        changes = binfmt_changes()
+        if changes:
+            print(f"the host's binfmt_misc entries changed while Wine ran: {changes}", file=sys.stderr)
+        sys.exit(1 if changes else 0)
     print("usage: harness.py prepare|env|finish", file=sys.stderr)
     sys.exit(2)

@@ -1,6 +1,6 @@
 // The simulation's side of the contract: the scenarios of
 // tests/contract/scenarios.txt, run by the very interpreter the Wine fixture
-// runs, give the results the table expects (and Wine gives, e2e.contract).
+// runs, give the results the table expects (and Wine gives, e2e32.contract).
 #include <gtest/gtest.h>
 
 #include <string>
