@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/message.h"
+#include "base/trace.h"
 #include "config/ini.h"
 #include "config/paths.h"
 #include "platform/win32.h"
@@ -102,12 +103,14 @@ int FinishReport() {
   char summary[kMessageCapacity];
   FormatText(summary, sizeof summary, "%u problems, %u lines: %s%s", g_problems, g_lines, path,
              saved ? "" : " could not be written");
-  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-    HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (console != nullptr && console != INVALID_HANDLE_VALUE) {
-      ReportLine("%s", summary);
-      WriteLines(console);
-    }
+  TraceEvent(summary);
+  // A console attached now becomes the standard output, unless the parent
+  // gave one already (a file or pipe of a packaging script).
+  AttachConsole(ATTACH_PARENT_PROCESS);
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE) {
+    ReportLine("%s", summary);
+    WriteLines(out);
   } else if (!saved) {
     ShowMessage(nullptr, summary, "Check", kMessageInformation);
   } else {

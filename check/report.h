@@ -15,6 +15,7 @@ void ReportProblem(const char* format, ...) PRELAUNCH_PRINTF(1, 2);
 unsigned ReportProblemCount();
 
 // Writes the report to <launcher name>-check.txt in the temporary folder,
-// and on the console of the launcher's parent when it has one, otherwise
-// shows a summary box that offers to open the file. The run's exit status.
+// and to the launcher's standard output when it has one (its parent's
+// console, or a file or pipe the parent handed it), otherwise shows a
+// summary box that offers to open the file. The run's exit status.
 int FinishReport();

@@ -24,6 +24,16 @@ std::string ReadFile(const std::string& windows_path) {
 
 void SetParentConsole(bool on) { M().parent_console = on; }
 
+// Held by the process as its standard handle, not by the launcher's code.
+static HANDLE StandardOutput() {
+  HANDLE handle = detail::NewHandle();
+  M().open_handles.erase(reinterpret_cast<uintptr_t>(handle));
+  M().files[reinterpret_cast<uintptr_t>(handle)] = {"", GENERIC_READ | GENERIC_WRITE, 0};
+  return handle;
+}
+
+void SetRedirectedOutput(bool on) { M().standard_output = on ? StandardOutput() : nullptr; }
+
 const std::string& ConsoleOutput() { return M().console_output; }
 
 }  // namespace sim
@@ -157,7 +167,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written,
 
 BOOL WINAPI AttachConsole(DWORD process_id) {
   if (Enter("AttachConsole", {Hex(process_id)})) return FALSE;
-  if (M().console != nullptr) {
+  if (M().attached) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -165,11 +175,10 @@ BOOL WINAPI AttachConsole(DWORD process_id) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  // The standard handles, invalid in a GUI program until now, name the console.
-  M().console = sim::detail::NewHandle();
-  M().files[reinterpret_cast<uintptr_t>(M().console)] = {"", GENERIC_READ | GENERIC_WRITE, 0};
-  // Held by the process as its standard handle, not by the launcher's code.
-  M().open_handles.erase(reinterpret_cast<uintptr_t>(M().console));
+  M().attached = true;
+  // Standard handles the parent did not set, invalid in a GUI program until
+  // now, name the console.
+  if (M().standard_output == nullptr) M().standard_output = sim::StandardOutput();
   return TRUE;
 }
 
@@ -179,5 +188,5 @@ HANDLE WINAPI GetStdHandle(DWORD which) {
     SetLastError(ERROR_INVALID_HANDLE);
     return INVALID_HANDLE_VALUE;
   }
-  return M().console;
+  return M().standard_output;
 }

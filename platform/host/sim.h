@@ -28,6 +28,9 @@ std::string ReadFile(const std::string& windows_path);
 // The launcher was started from a console (AttachConsole can attach to it),
 // and what it wrote there.
 void SetParentConsole(bool on);
+// The parent handed the launcher a standard output of its own (a file or a
+// pipe), which the console does not replace. Written to ConsoleOutput too.
+void SetRedirectedOutput(bool on);
 const std::string& ConsoleOutput();
 
 void SetModuleFileName(const std::string& path);

@@ -110,7 +110,8 @@ struct Machine {
   };
   std::map<uintptr_t, OpenedFile> files;
   bool parent_console = false;
-  HANDLE console = nullptr;  // the standard output once attached
+  bool attached = false;
+  HANDLE standard_output = nullptr;  // the console once attached, or what the parent gave
   std::string console_output;
 
   // heap blocks handed out and not yet freed

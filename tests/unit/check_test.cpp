@@ -391,6 +391,19 @@ TEST_F(CheckTest, FromAConsoleTheReportGoesThereAndNoBoxShows) {
   EXPECT_EQ(Report(), sim::ConsoleOutput().substr(0, Report().size()));
 }
 
+TEST_F(CheckTest, AStandardOutputFromTheParentGetsTheReportAndNoBoxShows) {
+  for (bool console : {false, true}) {
+    StartFreshMachine();
+    Arrange();
+    sim::SetRedirectedOutput(true);
+    sim::SetParentConsole(console);
+    EXPECT_EQ(0, Check());
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ(Report(), sim::ConsoleOutput().substr(0, Report().size()));
+    EXPECT_THAT(sim::ConsoleOutput(), HasSubstr(" lines: C:\\TEMP\\SETUP-check.txt\r\n"));
+  }
+}
+
 TEST_F(CheckTest, YesOpensTheReportInNotepadFromTheSystemFolder) {
   Arrange();
   sim::WriteFile("C:\\WINDOWS\\SYSTEM32\\notepad.exe", "MZ");
