@@ -52,8 +52,9 @@ static void CheckMemory() {
   unsigned free_megabytes = static_cast<unsigned>(GetFreeMemory() >> kMegabyteShift);
   ReportLine("MegRequired: %u MB; free memory and page file: %u MB", megabytes, free_megabytes);
   if (free_megabytes < megabytes)
-    ReportProblem("\"Information\" box: not enough memory; OK runs the application anyway, "
-                  "Cancel stops.");
+    ReportProblem(
+        "\"Information\" box: not enough memory; OK runs the application anyway, "
+        "Cancel stops.");
 }
 
 // The application key, AutoRunDisabled and a running copy: read, never made.
@@ -63,10 +64,11 @@ static void CheckRegistryKeyAndInstance() {
     if (missing_key != nullptr) {
       ReportProblem(kFailedToFindLabel, missing_key, kApplicationSection);
     } else {
-      ReportProblem("\"CreateApplicationKeys\" box: CompanyName, ApplicationName and "
-                    "ApplicationVersion together pass %u characters; a real run goes on without "
-                    "the application key. Shorten them.",
-                    kApplicationNamesLimit);
+      ReportProblem(
+          "\"CreateApplicationKeys\" box: CompanyName, ApplicationName and "
+          "ApplicationVersion together pass %u characters; a real run goes on without "
+          "the application key. Shorten them.",
+          kApplicationNamesLimit);
     }
   } else {
     char path[kApplicationKeyPathCapacity];
@@ -172,7 +174,7 @@ static const char* FileFacts(const char* path, char* facts, ExportLookup* lookup
   *lookup = FindExport(path, "DllRegisterServer");
   DWORD v[kVersionNumbers];
   char text[kVersionTextCapacity];
-  const char* exports = *lookup == kExportPresent  ? "registers itself"
+  const char* exports = *lookup == kExportPresent   ? "registers itself"
                         : *lookup == kExportMissing ? "no DllRegisterServer"
                         : *lookup == kOtherBitness  ? "32/64-bit mismatch"
                                                     : "not a library";
@@ -237,9 +239,10 @@ static void CheckControlFolder(char* folder) {
   ReportLine("OcxPath: %s; control folder %s", value[0] != '\0' ? value : "(none)", folder);
   size_t length = strlen(value);
   if (HasDrive(value) && length > 0 && value[length - 1] != '\\') {
-    ReportProblem("OcxPath=%s has a drive and no closing backslash: control files are looked for "
-                  "as %sNAME.OCX. End it with a backslash.",
-                  value, value);
+    ReportProblem(
+        "OcxPath=%s has a drive and no closing backslash: control files are looked for "
+        "as %sNAME.OCX. End it with a backslash.",
+        value, value);
   }
   if (!fitted || !FolderExists(folder)) {
     ReportProblem("\"GetPrivateProfileString\" box: Could not set cwd to %s; %s.", folder,
@@ -253,7 +256,8 @@ static void CheckLaunch(char* program, const char* directory, int normal_mode) {
     return ReportProblem("\"WinExecAndWait\" box: the command line does not fit.");
   }
   ReportLine("Command line: %s (the splash window's handle in place of 00000000)", g_command_line);
-  if (normal_mode) return ReportLine("Environment: the launcher's own; working directory %s", directory);
+  if (normal_mode)
+    return ReportLine("Environment: the launcher's own; working directory %s", directory);
   char working_directory[kPathCapacity];
   const char* block = SlowLoadEnvironment(directory, working_directory);
   if (block == nullptr)
@@ -264,7 +268,8 @@ static void CheckLaunch(char* program, const char* directory, int normal_mode) {
 
 int RunCheck(HINSTANCE instance, int slow_load) {
   if (GetIniFileName(instance) == 0) return kCheckStopped;
-  ReportLine("Check of %s, read only: nothing is written, registered or started", GetLauncherFileName());
+  ReportLine("Check of %s, read only: nothing is written, registered or started",
+             GetLauncherFileName());
   ReportLine("Home directory: %s", GetHomeDirectory());
   ReportLine("Configuration file: %s", GetIniFilePath());
   CheckDisplay();

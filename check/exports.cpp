@@ -54,12 +54,14 @@ static DWORD FileOffset(const Image& image, DWORD address) {
 static ExportLookup LookUp(Image* image, const char* name) {
   HANDLE file = image->file;
   DWORD header = 0, signature = 0, counts = 0, magic = 0;
-  if (!ReadAt(file, 0, &magic, 2) || magic != 0x5A4D || !ReadNumber(file, kNewHeaderField, &header) ||
-      !ReadNumber(file, header, &signature) || signature != 0x4550 ||
-      !ReadNumber(file, header + 4 + 2, &counts) || !ReadAt(file, header + kOptionalHeader, &magic, 2)) {
+  if (!ReadAt(file, 0, &magic, 2) || magic != 0x5A4D ||
+      !ReadNumber(file, kNewHeaderField, &header) || !ReadNumber(file, header, &signature) ||
+      signature != 0x4550 || !ReadNumber(file, header + 4 + 2, &counts) ||
+      !ReadAt(file, header + kOptionalHeader, &magic, 2)) {
     return kNotALibrary;
   }
-  if (magic != kLoadable) return magic == kImage32 || magic == kImage64 ? kOtherBitness : kNotALibrary;
+  if (magic != kLoadable)
+    return magic == kImage32 || magic == kImage64 ? kOtherBitness : kNotALibrary;
   // counts: the number of sections, then (in the next field but one) the optional header's size.
   DWORD optional_size = 0;
   if (!ReadAt(file, header + 20, &optional_size, 2)) return kNotALibrary;
@@ -68,13 +70,15 @@ static ExportLookup LookUp(Image* image, const char* name) {
   DWORD table = header + kOptionalHeader + optional_size;
   for (WORD i = 0; i < image->count; ++i) {
     DWORD fields[4];  // size in memory, address, size in the file, offset
-    if (!ReadAt(file, table + i * kSectionHeaderSize + 8, fields, sizeof fields)) return kNotALibrary;
+    if (!ReadAt(file, table + i * kSectionHeaderSize + 8, fields, sizeof fields))
+      return kNotALibrary;
     // Only what the file holds can be read; some linkers leave the size in memory 0.
     DWORD size = fields[0] == 0 || fields[2] < fields[0] ? fields[2] : fields[0];
     image->sections[i] = {fields[1], size, fields[3]};
   }
   DWORD directory[2];  // address and size of the export directory
-  DWORD at = header + kOptionalHeader + (magic == kImage32 ? kExportDirectory32 : kExportDirectory64);
+  DWORD at =
+      header + kOptionalHeader + (magic == kImage32 ? kExportDirectory32 : kExportDirectory64);
   if (!ReadAt(file, at, directory, sizeof directory)) return kNotALibrary;
   DWORD exports = FileOffset(*image, directory[0]);
   DWORD count = 0, names = 0;

@@ -19,11 +19,12 @@ static unsigned g_problems = 0;
 
 // A line that does not fit is kept as far as it goes; later ones are lost.
 static void AddLine(const char* mark, const char* format, va_list args) {
-  if (g_used + 1 >= kReportCapacity) return;
-  CopyText(g_report + g_used, kReportCapacity - g_used, mark);
-  size_t start = g_used + strlen(mark);
-  FormatTextList(g_report + start, kReportCapacity - start, format, args);
-  g_used = static_cast<unsigned>(start + strlen(g_report + start) + 1);
+  size_t room = kReportCapacity - g_used;
+  size_t mark_length = strlen(mark);
+  if (room <= mark_length + 1) return;
+  CopyText(g_report + g_used, room, mark);
+  FormatTextList(g_report + g_used + mark_length, room - mark_length, format, args);
+  g_used += static_cast<unsigned>(strlen(g_report + g_used) + 1);
   ++g_lines;
 }
 
@@ -68,8 +69,8 @@ static int ReportPath(char* path) {
 }
 
 static int WriteReportFile(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   int written = WriteLines(file);
   CloseHandle(file);

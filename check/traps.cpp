@@ -12,9 +12,9 @@ constexpr DWORD kNamesCapacity = 8192;
 static char g_names[kNamesCapacity];
 
 static const char* const kApplicationKeys[] = {
-    kCompanyNameKey,    kApplicationNameKey, kApplicationVersionKey,
-    kProgramNameKey,    kSplashWaveFileKey,  kSplashOffTimeKey,
-    kMegRequiredKey,    kWinClassKey,        kWinTextKey,
+    kCompanyNameKey, kApplicationNameKey, kApplicationVersionKey,
+    kProgramNameKey, kSplashWaveFileKey,  kSplashOffTimeKey,
+    kMegRequiredKey, kWinClassKey,        kWinTextKey,
 };
 static const char* const kKnownSections[] = {kApplicationSection, kSystemOcxSection,
                                              kApplicationOcxSection, kCoreSection};
@@ -47,16 +47,18 @@ static const char* ListTrap(const char* name, const char* stem, const char* cons
     ordinal = ordinal * 9 + static_cast<unsigned>(*rest++ - '0');
   }
   if (rest == digits || !IsOneOf(rest, suffixes, suffix_count)) return nullptr;
-  if (has_nine) return "numbers are written in base 9: a name with the digit 9 is never read (the "
-                       "eighth entry is followed by the ninth as 10). Renumber it.";
+  if (has_nine)
+    return "numbers are written in base 9: a name with the digit 9 is never read (the "
+           "eighth entry is followed by the ninth as 10). Renumber it.";
   char canonical[kListKeyCapacity];
   if (!ListKeyName(canonical, sizeof canonical, stem, ordinal, rest) ||
       !EqualsNoCase(canonical, name)) {
     return nullptr;
   }
   // The entry where the list ended is read (and found missing); its companions are not.
-  if (ordinal > end || (ordinal == end && *rest != '\0')) return "the list ends at its first missing entry, before this one. Number "
-                            "the entries without a gap.";
+  if (ordinal > end || (ordinal == end && *rest != '\0'))
+    return "the list ends at its first missing entry, before this one. Number "
+           "the entries without a gap.";
   return "";
 }
 
@@ -71,9 +73,9 @@ static void ReportSectionKeys(const char* section, const ListEnds& ends) {
       why = ListTrap(name, kCoreStem, kCoreSuffixes, 2, ends.core_components);
     } else {
       if (section == kSystemOcxSection && EqualsNoCase(name, kOcxPathKey)) continue;
-      why = ListTrap(name, kOcxStem, kControlSuffixes, 4,
-                     section == kSystemOcxSection ? ends.system_controls
-                                                  : ends.application_controls);
+      why =
+          ListTrap(name, kOcxStem, kControlSuffixes, 4,
+                   section == kSystemOcxSection ? ends.system_controls : ends.application_controls);
     }
     if (why != nullptr && *why == '\0') continue;
     if (why == nullptr) {
@@ -91,9 +93,10 @@ void ReportUnreadKeys(const ListEnds& ends) {
   if (GetIniString(nullptr, nullptr, sections, sizeof sections, 0) == 0) return;
   for (const char* name = sections; *name != '\0'; name += strlen(name) + 1) {
     if (!IsOneOf(name, kKnownSections, 4)) {
-      ReportProblem("[%s] is not a section the launcher reads: its keys are never read. Check its "
-                    "spelling.",
-                    name);
+      ReportProblem(
+          "[%s] is not a section the launcher reads: its keys are never read. Check its "
+          "spelling.",
+          name);
     }
   }
 }

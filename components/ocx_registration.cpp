@@ -73,7 +73,8 @@ int ProbeRegistration(const char* class_key, const char* type_library, const cha
     // The server's file replaces the type library's in the buffer.
     if (NamesExistingFile(class_entry, "InprocServer32", found->path)) {
       found->class_found = 1;
-      if (!found->version_found) found->version_found = CompareFileVersion(found->path, dotted_version);
+      if (!found->version_found)
+        found->version_found = CompareFileVersion(found->path, dotted_version);
     }
     RegCloseKey(class_entry);
   }

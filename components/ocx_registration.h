@@ -14,9 +14,9 @@ int RegisterOCXs();
 int RegisterOCX(const char* section);
 // What the registry says of a control, read only.
 struct Registration {
-  int type_library_found;  // the type library names an existing file
-  int class_found;         // so does the class's InprocServer32, or the class is NONE
-  int version_found;       // one of those files is at least the required version
+  int type_library_found;            // the type library names an existing file
+  int class_found;                   // so does the class's InprocServer32, or the class is NONE
+  int version_found;                 // one of those files is at least the required version
   char path[kRegistryTextCapacity];  // the class's file, else the type library's
 };
 // 0 when the registry's roots could not be opened.

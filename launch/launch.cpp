@@ -37,7 +37,6 @@ int BuildCommandLine(char* out, size_t capacity, const char* application_directo
   return FormatText(out, capacity, "%s%s%s%s /%08x", quote, directory, program_name, quote, handle);
 }
 
-
 // Appends one NUL-terminated entry at *used; the block's final NUL is added by the caller.
 static int AppendEntry(char* block, size_t capacity, size_t* used, const char* name,
                        const char* first, const char* second) {

@@ -46,7 +46,9 @@ static sim::detail::Machine::OpenedFile* Opened(HANDLE handle) {
   return &found->second;
 }
 
-static std::string Parent(const std::string& full) { return full.substr(0, full.find_last_of('\\')); }
+static std::string Parent(const std::string& full) {
+  return full.substr(0, full.find_last_of('\\'));
+}
 
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE template_file) {
@@ -93,8 +95,8 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATT
 }
 
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD method) {
-  if (Enter("SetFilePointer", {Hex(reinterpret_cast<uintptr_t>(file)), Number(distance),
-                               Number(method)})) {
+  if (Enter("SetFilePointer",
+            {Hex(reinterpret_cast<uintptr_t>(file)), Number(distance), Number(method)})) {
     return INVALID_SET_FILE_POINTER;
   }
   auto* opened = Opened(file);
@@ -137,8 +139,7 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOI
   return TRUE;
 }
 
-BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written,
-                      LPVOID overlapped) {
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped) {
   if (Enter("WriteFile", {Hex(reinterpret_cast<uintptr_t>(file)), Number(size)})) return FALSE;
   auto* opened = Opened(file);
   if (opened == nullptr || written == nullptr || overlapped != nullptr) {

@@ -99,10 +99,10 @@ TEST(ExportTest, FindsAnExportInTheFileWithoutLoadingIt) {
 // Every platform call that changes the machine, the process's state or what
 // the user sees beyond the report.
 const char* const kWriteCalls[] = {
-    "RegCreateKeyExA", "RegSetValueExA",      "CreateProcessA", "LoadLibraryA",
-    "LoadLibraryExA",  "CreateSemaphoreA",    "PlaySoundA",     "CreateWindowExA",
-    "RegisterClassA",  "SetCurrentDirectoryA", "SetTimer",      "ShowWindowAsync",
-    "SetWindowPos",    "SetForegroundWindow", "CreatePalette",  "FreeLibrary",
+    "RegCreateKeyExA", "RegSetValueExA",       "CreateProcessA", "LoadLibraryA",
+    "LoadLibraryExA",  "CreateSemaphoreA",     "PlaySoundA",     "CreateWindowExA",
+    "RegisterClassA",  "SetCurrentDirectoryA", "SetTimer",       "ShowWindowAsync",
+    "SetWindowPos",    "SetForegroundWindow",  "CreatePalette",  "FreeLibrary",
 };
 
 const char kCleanIni[] =
@@ -125,8 +125,10 @@ class CheckTest : public LaunchTest {
     PutVersionData("C:\\WINDOWS\\SYSTEM32\\RUNTIME.DLL", "versioned.dll");
     PutVersionData("D:\\SETUP\\OCX\\A.OCX", "versioned.dll");
     PutVersionData("D:\\SETUP\\B.OCX", "versioned.dll");
-    sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\{L}\\1.0\\0\\win32", "", "D:\\SETUP\\OCX\\A.OCX");
-    sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", "D:\\SETUP\\OCX\\A.OCX");
+    sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\{L}\\1.0\\0\\win32", "",
+                         "D:\\SETUP\\OCX\\A.OCX");
+    sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "",
+                         "D:\\SETUP\\OCX\\A.OCX");
     sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\{M}\\1.0\\0\\win32", "", "D:\\SETUP\\B.OCX");
     InstallSplash();
   }
@@ -185,19 +187,24 @@ TEST_F(CheckTest, ACleanConfigurationYieldsNoProblemAndTellsWhatARunWouldDo) {
            "Home directory: D:\\SETUP\\\r\n",
            "Configuration file: D:\\SETUP\\SETUP.ini\r\n",
            "Colour depth: 16 bits per pixel\r\n",
-           "Application key: HKEY_LOCAL_MACHINE\\Software\\Maker\\Product\\2.0 (a real run creates it)\r\n",
+           "Application key: HKEY_LOCAL_MACHINE\\Software\\Maker\\Product\\2.0 (a real run creates "
+           "it)\r\n",
            "Running copy: none\r\n",
            "MegRequired: 64 MB; free memory and page file: 1536 MB\r\n",
            "ProgramName: GAME.EXE; working directory D:\\SETUP\\\r\n",
            "SplashWaveFile: intro.wav; sound D:\\SETUP\\intro.wav\r\n",
            "SplashOffTime: the splash comes down 3000 ms after the application starts\r\n",
-           "Core1: C:\\WINDOWS\\SYSTEM32\\RUNTIME.DLL version 2.10.0.5, required 2.10.0.5: current\r\n",
+           "Core1: C:\\WINDOWS\\SYSTEM32\\RUNTIME.DLL version 2.10.0.5, required 2.10.0.5: "
+           "current\r\n",
            "Launch mode: normal\r\n",
            "OcxPath: OCX; control folder D:\\SETUP\\OCX\\\r\n",
-           "[SystemOcx] Ocx1=A.OCX: D:\\SETUP\\OCX\\A.OCX, version 2.10.0.5, no DllRegisterServer\r\n",
-           "  registered: type library yes, class yes, file D:\\SETUP\\OCX\\A.OCX, required 2.0.0.0: "
+           "[SystemOcx] Ocx1=A.OCX: D:\\SETUP\\OCX\\A.OCX, version 2.10.0.5, no "
+           "DllRegisterServer\r\n",
+           "  registered: type library yes, class yes, file D:\\SETUP\\OCX\\A.OCX, required "
+           "2.0.0.0: "
            "a real run does nothing\r\n",
-           "[ApplicationOcx] Ocx1=B.OCX: D:\\SETUP\\B.OCX, version 2.10.0.5, no DllRegisterServer\r\n",
+           "[ApplicationOcx] Ocx1=B.OCX: D:\\SETUP\\B.OCX, version 2.10.0.5, no "
+           "DllRegisterServer\r\n",
            "Command line: D:\\SETUP\\GAME.EXE /00000000 (the splash window's handle in place of "
            "00000000)\r\n",
        }) {
@@ -207,7 +214,8 @@ TEST_F(CheckTest, ACleanConfigurationYieldsNoProblemAndTellsWhatARunWouldDo) {
   const sim::MessageBoxRecord& box = sim::MessageBoxes()[0];
   EXPECT_EQ("Check", box.caption);
   EXPECT_THAT(box.text, HasSubstr("0 problems, "));
-  EXPECT_THAT(box.text, HasSubstr(" lines: C:\\TEMP\\SETUP-check.txt\n\nOpen the report in Notepad?"));
+  EXPECT_THAT(box.text,
+              HasSubstr(" lines: C:\\TEMP\\SETUP-check.txt\n\nOpen the report in Notepad?"));
   EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2), box.type);
   EXPECT_EQ(IDNO, box.answer);
   EXPECT_TRUE(sim::Processes().empty());
@@ -265,54 +273,118 @@ TEST_P(CheckTrapTest, YieldsItsProblemLineAndWritesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Traps, CheckTrapTest,
     ::testing::Values(
-        TrapCase{"ControlNamedInBase10", "[ApplicationOcx]", "Ocx9=X.OCX\n[ApplicationOcx]", {},
+        TrapCase{"ControlNamedInBase10",
+                 "[ApplicationOcx]",
+                 "Ocx9=X.OCX\n[ApplicationOcx]",
+                 {},
                  "[SystemOcx] Ocx9 is never read: numbers are written in base 9"},
-        TrapCase{"CoreNamedInBase10", "", "Core9=X.DLL\n", {},
+        TrapCase{"CoreNamedInBase10",
+                 "",
+                 "Core9=X.DLL\n",
+                 {},
                  "[CoreComponent] Core9 is never read: numbers are written in base 9"},
-        TrapCase{"NineteenthControl", "[CoreComponent]", "Ocx19TypeLib=x\n[CoreComponent]", {},
+        TrapCase{"NineteenthControl",
+                 "[CoreComponent]",
+                 "Ocx19TypeLib=x\n[CoreComponent]",
+                 {},
                  "[ApplicationOcx] Ocx19TypeLib is never read: numbers are written in base 9"},
-        TrapCase{"GapEndsTheList", "[ApplicationOcx]",
-                 "Ocx3=C.OCX\nOcx3TypeLib=x\nOcx3Clsid=x\nOcx3Version=1\n[ApplicationOcx]", {},
+        TrapCase{"GapEndsTheList",
+                 "[ApplicationOcx]",
+                 "Ocx3=C.OCX\nOcx3TypeLib=x\nOcx3Clsid=x\nOcx3Version=1\n[ApplicationOcx]",
+                 {},
                  "[SystemOcx] Ocx3 is never read: the list ends at its first missing entry"},
-        TrapCase{"CompanionOfTheMissingEntry", "", "Core2Version=1.0\n", {},
+        TrapCase{"CompanionOfTheMissingEntry",
+                 "",
+                 "Core2Version=1.0\n",
+                 {},
                  "[CoreComponent] Core2Version is never read: the list ends"},
-        TrapCase{"MisspelledKey", "Ocx1Version=2.0.0.0", "Ocx1Version=2.0.0.0\nOcx1Verison=3", {},
+        TrapCase{"MisspelledKey",
+                 "Ocx1Version=2.0.0.0",
+                 "Ocx1Version=2.0.0.0\nOcx1Verison=3",
+                 {},
                  "[SystemOcx] Ocx1Verison is never read: it is not a key the launcher reads"},
-        TrapCase{"MisspelledApplicationKey", "MegRequired", "SplashOfTime=0\nMegRequired", {},
+        TrapCase{"MisspelledApplicationKey",
+                 "MegRequired",
+                 "SplashOfTime=0\nMegRequired",
+                 {},
                  "[Application] SplashOfTime is never read"},
-        TrapCase{"UnknownSection", "", "[Aplication]\nProgramName=X.EXE\n", {},
+        TrapCase{"UnknownSection",
+                 "",
+                 "[Aplication]\nProgramName=X.EXE\n",
+                 {},
                  "[Aplication] is not a section the launcher reads"},
-        TrapCase{"OcxPathInTheWrongSection", "[ApplicationOcx]\n", "[ApplicationOcx]\nOcxPath=X\n",
-                 {}, "[ApplicationOcx] OcxPath is never read: OcxPath is read from [SystemOcx] only"},
-        TrapCase{"OcxPathWithADriveAndNoClosingBackslash", "OcxPath=OCX", "OcxPath=D:\\SETUP\\OCX",
-                 {}, "OcxPath=D:\\SETUP\\OCX has a drive and no closing backslash: control files "
-                     "are looked for as D:\\SETUP\\OCXNAME.OCX"},
-        TrapCase{"ProgramNameWithArguments", "ProgramName=GAME.EXE", "ProgramName=GAME.EXE -x", {},
+        TrapCase{"OcxPathInTheWrongSection",
+                 "[ApplicationOcx]\n",
+                 "[ApplicationOcx]\nOcxPath=X\n",
+                 {},
+                 "[ApplicationOcx] OcxPath is never read: OcxPath is read from [SystemOcx] only"},
+        TrapCase{"OcxPathWithADriveAndNoClosingBackslash",
+                 "OcxPath=OCX",
+                 "OcxPath=D:\\SETUP\\OCX",
+                 {},
+                 "OcxPath=D:\\SETUP\\OCX has a drive and no closing backslash: control files "
+                 "are looked for as D:\\SETUP\\OCXNAME.OCX"},
+        TrapCase{"ProgramNameWithArguments",
+                 "ProgramName=GAME.EXE",
+                 "ProgramName=GAME.EXE -x",
+                 {},
                  "ProgramName=GAME.EXE -x: it names the program only and takes no arguments"},
-        TrapCase{"ProgramMissing", "ProgramName=GAME.EXE", "ProgramName=OTHER.EXE", {},
+        TrapCase{"ProgramMissing",
+                 "ProgramName=GAME.EXE",
+                 "ProgramName=OTHER.EXE",
+                 {},
                  "\"WinExecAndWait\" box: the program D:\\SETUP\\OTHER.EXE is missing"},
-        TrapCase{"ProgramNameMissing", "ProgramName=GAME.EXE", "", {},
+        TrapCase{"ProgramNameMissing",
+                 "ProgramName=GAME.EXE",
+                 "",
+                 {},
                  "Failed to find label: ProgramName in Section: Application"},
-        TrapCase{"SplashOffTimeNotANumber", "SplashOffTime=3000", "SplashOffTime=abc", {},
+        TrapCase{"SplashOffTimeNotANumber",
+                 "SplashOffTime=3000",
+                 "SplashOffTime=abc",
+                 {},
                  "SplashOffTime=abc is not a number: it reads as 0, so the splash comes down"},
-        TrapCase{"MegRequiredNotANumber", "MegRequired=64", "MegRequired=abc", {},
+        TrapCase{"MegRequiredNotANumber",
+                 "MegRequired=64",
+                 "MegRequired=abc",
+                 {},
                  "MegRequired=abc is not a number"},
-        TrapCase{"NotEnoughMemory", "MegRequired=64", "MegRequired=100000", {},
+        TrapCase{"NotEnoughMemory",
+                 "MegRequired=64",
+                 "MegRequired=100000",
+                 {},
                  "\"Information\" box: not enough memory"},
         TrapCase{"FewColours", "", "", [] { sim::SetBitsPerPixel(4); },
                  "\"Information\" box: fewer than 256 colours"},
-        TrapCase{"SoundMissing", "SplashWaveFile=intro.wav", "SplashWaveFile=absent.wav", {},
+        TrapCase{"SoundMissing",
+                 "SplashWaveFile=intro.wav",
+                 "SplashWaveFile=absent.wav",
+                 {},
                  "SplashWaveFile=absent.wav: the sound D:\\SETUP\\absent.wav is missing"},
-        TrapCase{"SoundNotConfigured", "SplashWaveFile=intro.wav\n", "", {},
+        TrapCase{"SoundNotConfigured",
+                 "SplashWaveFile=intro.wav\n",
+                 "",
+                 {},
                  "Failed to find label: SplashWaveFile in Section: Application"},
-        TrapCase{"MissingCompanion", "Ocx1Clsid={C}\n", "", {},
+        TrapCase{"MissingCompanion",
+                 "Ocx1Clsid={C}\n",
+                 "",
+                 {},
                  "Failed to find label: Ocx1Clsid in Section: SystemOcx"},
-        TrapCase{"ControlFolderMissing", "OcxPath=OCX", "OcxPath=NOWHERE", {},
+        TrapCase{"ControlFolderMissing",
+                 "OcxPath=OCX",
+                 "OcxPath=NOWHERE",
+                 {},
                  "Could not set cwd to D:\\SETUP\\NOWHERE\\"},
-        TrapCase{"NamesTooLongForTheRegistry", "[Application]\n",
-                 "[Application]\nCompanyName=" + std::string(240, 'C') + "\n", {},
+        TrapCase{"NamesTooLongForTheRegistry",
+                 "[Application]\n",
+                 "[Application]\nCompanyName=" + std::string(240, 'C') + "\n",
+                 {},
                  "together pass 247 characters"},
-        TrapCase{"CompanyNameMissing", "[Application]\n", "[Application]\nCompanyName=\n", {},
+        TrapCase{"CompanyNameMissing",
+                 "[Application]\n",
+                 "[Application]\nCompanyName=\n",
+                 {},
                  "Failed to find label: CompanyName in Section: Application"},
         TrapCase{"AutoRunDisabled", "", "",
                  [] {
@@ -336,9 +408,10 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  "\"LoadLibrary Failed\" box: D:\\SETUP\\OCX\\A.OCX cannot be loaded (32/64-bit "
                  "mismatch)"},
-        TrapCase{"ControlFileMissing", "Ocx1=A.OCX", "Ocx1=GONE.OCX",
-                 [] { sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", ""); },
-                 "\"LoadLibrary Failed\" box: D:\\SETUP\\OCX\\GONE.OCX cannot be loaded (missing"}),
+        TrapCase{
+            "ControlFileMissing", "Ocx1=A.OCX", "Ocx1=GONE.OCX",
+            [] { sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", ""); },
+            "\"LoadLibrary Failed\" box: D:\\SETUP\\OCX\\GONE.OCX cannot be loaded (missing"}),
     [](const ::testing::TestParamInfo<TrapCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CheckTest, AnOlderRegisteredControlIsRecordedThenReplacedByARealRun) {
@@ -440,12 +513,30 @@ TEST_F(CheckTest, ExitStatusSaysCleanProblemsOrStoppedEarly) {
   EXPECT_EQ("GetIniFileName", sim::MessageBoxes()[0].caption);
 }
 
+// Unknown sections by the hundred, the first one's name a byte longer in each
+// run, so that some run's report ends a few bytes short of its room.
+TEST_F(CheckTest, AReportTooLongForItsRoomIsCutAtALineAndStillWritten) {
+  for (size_t value = 0; value < 40; ++value) {
+    StartFreshMachine();
+    std::string ini = kCleanIni;
+    ini += "[S" + std::string(value, 's') + "]\n";
+    for (int i = 0; i < 1000; ++i) ini += "[S" + std::to_string(i) + "]\n";
+    Arrange(ini);
+    EXPECT_EQ(2, Check()) << value;
+    const std::string report = Report();
+    EXPECT_GT(report.size(), 40000u) << value;
+    EXPECT_EQ("\r\n", report.substr(report.size() - 2)) << value;
+    EXPECT_EQ(std::string::npos, report.find(std::string(1, '\0'))) << value;
+  }
+}
+
 TEST_F(CheckTest, AReportThatCannotBeSavedSaysSo) {
   Arrange();
   sim::FailCall("WriteFile", ERROR_ACCESS_DENIED, 3);
   EXPECT_EQ(1, Check("/Check"));
   ASSERT_EQ(1u, sim::MessageBoxes().size());
-  EXPECT_THAT(sim::MessageBoxes()[0].text, HasSubstr("C:\\TEMP\\SETUP-check.txt could not be written"));
+  EXPECT_THAT(sim::MessageBoxes()[0].text,
+              HasSubstr("C:\\TEMP\\SETUP-check.txt could not be written"));
   EXPECT_EQ(static_cast<UINT>(kMessageInformation), sim::MessageBoxes()[0].type);
 }
 
