@@ -68,7 +68,8 @@ void PutNumber(Output* o, unsigned long magnitude, int negative, unsigned base, 
 
 }  // namespace
 
-static int FormatList(char* out, size_t capacity, const char* format, va_list args) {
+int FormatTextList(char* out, size_t capacity, const char* format, va_list args) {
+  if (capacity == 0) return 0;
   Output o = {out, capacity, 0, 1};
   for (const char* p = format; *p != '\0'; ++p) {
     if (*p != '%') {
@@ -158,7 +159,7 @@ int FormatText(char* out, size_t capacity, const char* format, ...) {
   if (capacity == 0) return 0;
   va_list args;
   va_start(args, format);
-  int fitted = FormatList(out, capacity, format, args);
+  int fitted = FormatTextList(out, capacity, format, args);
   va_end(args);
   return fitted;
 }

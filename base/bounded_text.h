@@ -2,6 +2,7 @@
 // copying that never pass the buffer's end and say when the text was cut.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 
 #if defined(__GNUC__)
@@ -14,6 +15,7 @@
 // terminates (capacity > 0), and returns 1 when the whole text fitted, 0 when
 // it was cut or capacity is 0.
 int FormatText(char* out, size_t capacity, const char* format, ...) PRELAUNCH_PRINTF(3, 4);
+int FormatTextList(char* out, size_t capacity, const char* format, va_list args);
 int CopyText(char* out, size_t capacity, const char* text);
 int AppendText(char* out, size_t capacity, const char* text);
 // Copies at most count characters of text.

@@ -14,12 +14,16 @@ constexpr DWORD kMemoryStatusLength = static_cast<DWORD>(sizeof(MEMORYSTATUS));
 static_assert(kMemoryStatusLength == 32, "the 32-bit MEMORYSTATUS record");
 #endif
 
-int HasEnoughColors() {
+int GetBitsPerPixel() {
   HDC dc = GetDC(GetDesktopWindow());
   if (dc == nullptr) return 0;
   int bits_per_pixel = GetDeviceCaps(dc, BITSPIXEL);
   ReleaseDC(GetDesktopWindow(), dc);
-  return static_cast<unsigned>(bits_per_pixel) < kLeastBitsPerPixel ? 0 : 1;
+  return bits_per_pixel;
+}
+
+int HasEnoughColors() {
+  return static_cast<unsigned>(GetBitsPerPixel()) < kLeastBitsPerPixel ? 0 : 1;
 }
 
 typedef BOOL(WINAPI* MemoryStatusExProc)(LPMEMORYSTATUSEX status);
@@ -42,12 +46,7 @@ static int TrueFreeMemory(uint64_t* available) {
   return 1;
 }
 
-// In 64 bits: the two free figures can sum past 4 GiB, and 4096 megabytes or
-// more do not fit 32 bits once shifted.
-int HasEnoughMemory() {
-  UINT megabytes = GetIniInt(kApplicationSection, kMegRequiredKey, 0);
-  if (megabytes == 0) return 1;
-  uint64_t required = static_cast<uint64_t>(megabytes) << kMegabyteShift;
+uint64_t GetFreeMemory() {
   uint64_t available = 0;
   if (!TrueFreeMemory(&available)) {
     MEMORYSTATUS status = {};
@@ -55,5 +54,14 @@ int HasEnoughMemory() {
     GlobalMemoryStatus(&status);
     available = static_cast<uint64_t>(status.dwAvailPhys) + status.dwAvailPageFile;
   }
-  return available < required ? 0 : 1;
+  return available;
+}
+
+// In 64 bits: the two free figures can sum past 4 GiB, and 4096 megabytes or
+// more do not fit 32 bits once shifted.
+int HasEnoughMemory() {
+  UINT megabytes = GetIniInt(kApplicationSection, kMegRequiredKey, 0);
+  if (megabytes == 0) return 1;
+  uint64_t required = static_cast<uint64_t>(megabytes) << kMegabyteShift;
+  return GetFreeMemory() < required ? 0 : 1;
 }

@@ -21,7 +21,7 @@ else()
   # by the code that link-time optimisation produced. Asking for each one the
   # launcher calls up front avoids that: a function newly used must be listed.
   set(C_RUNTIME_ANCHORS "")
-  foreach(function memmove strlen strchr strcmp strpbrk strstr)
+  foreach(function memcmp memmove strlen strchr strcmp strpbrk strstr)
     string(APPEND C_RUNTIME_ANCHORS ",-u,${C_NAME_PREFIX}${function}")
   endforeach()
   set(LAUNCHER_COMPILE_OPTIONS ${STRICT_WARNINGS} -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables

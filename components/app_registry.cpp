@@ -17,6 +17,8 @@ constexpr DWORD kFlagSize = 4;
 // Software\<company>\<application>\<version>\ must stay a path the reads
 // and the walk at exit can form too.
 constexpr size_t kKeyPathLimit = 259;
+static_assert(kApplicationNamesLimit == kKeyPathLimit - (sizeof kSoftwareKey - 1) - 4,
+              "Software, three separators and a closing one");
 
 static char g_company[kApplicationNameCapacity];
 static char g_application[kApplicationNameCapacity];
@@ -42,20 +44,48 @@ int ApplicationKeyPath(char* out, size_t capacity) {
 
 // Names too long for one key path are refused as a whole: nothing is made,
 // and the later steps find no names, as after a missing one.
-static int NamesFitKeyPath() {
+static int NamesFitKeyPath(int complain) {
   size_t length =
       strlen(kSoftwareKey) + strlen(g_company) + strlen(g_application) + strlen(g_version) + 4;
   if (length <= kKeyPathLimit) return 1;
-  char message[kMessageCapacity];
-  FormatText(message, sizeof message,
-             "CompanyName, ApplicationName and ApplicationVersion together may hold at most %u "
-             "characters:\n"
-             "%s\\%s\\%s\\%s\\",
-             static_cast<unsigned>(kKeyPathLimit - strlen(kSoftwareKey) - 4), kSoftwareKey,
-             g_company, g_application, g_version);
-  ShowMessage(nullptr, message, "CreateApplicationKeys", kMessageInformation);
+  if (complain) {
+    char message[kMessageCapacity];
+    FormatText(message, sizeof message,
+               "CompanyName, ApplicationName and ApplicationVersion together may hold at most %u "
+               "characters:\n"
+               "%s\\%s\\%s\\%s\\",
+               static_cast<unsigned>(kApplicationNamesLimit), kSoftwareKey, g_company,
+               g_application, g_version);
+    ShowMessage(nullptr, message, "CreateApplicationKeys", kMessageInformation);
+  }
   ForgetNames();
   return 0;
+}
+
+int ReadApplicationNames(int complain, const char** missing_key) {
+  *missing_key = kCompanyNameKey;
+  if (GetIniString(kApplicationSection, kCompanyNameKey, g_company, sizeof g_company, complain) ==
+      0)
+    return 0;
+  *missing_key = kApplicationNameKey;
+  if (GetIniString(kApplicationSection, kApplicationNameKey, g_application, sizeof g_application,
+                   complain) == 0)
+    return 0;
+  *missing_key = kApplicationVersionKey;
+  if (GetIniString(kApplicationSection, kApplicationVersionKey, g_version, sizeof g_version,
+                   complain) == 0)
+    return 0;
+  *missing_key = nullptr;
+  return NamesFitKeyPath(complain);
+}
+
+int ApplicationKeyExists() {
+  char path[kApplicationKeyPathCapacity];
+  if (!ApplicationKeyPath(path, sizeof path)) return 0;
+  SoftwareKey opened;
+  int exists = OpenSoftwareKey(path, KEY_READ, &opened) == ERROR_SUCCESS;
+  CloseSoftwareKey(opened);
+  return exists;
 }
 
 static void TraceCompanyKey(LONG status) {
@@ -94,13 +124,8 @@ static int RecordCreatedLevels(HKEY version_key, DWORD created) {
 
 int CreateApplicationKeys() {
   TraceEvent("CreateApplicationKeys");
-  if (GetIniString(kApplicationSection, kCompanyNameKey, g_company, sizeof g_company, 1) == 0 ||
-      ReadApplicationName(g_application, sizeof g_application) == 0 ||
-      GetIniString(kApplicationSection, kApplicationVersionKey, g_version, sizeof g_version, 1) ==
-          0) {
-    return 0;
-  }
-  if (!NamesFitKeyPath()) return 0;
+  const char* missing_key = nullptr;
+  if (!ReadApplicationNames(1, &missing_key)) return 0;
   HKEY software = nullptr;
   if (OpenSoftware(&software) != ERROR_SUCCESS) return 0;
 

@@ -7,6 +7,16 @@
 
 constexpr unsigned kApplicationKeyPathCapacity = 260;  // three names, closing separator
 constexpr unsigned kRecordKeyPathCapacity = 360;       // three names and a type library
+// CompanyName, ApplicationName and ApplicationVersion together, so that
+// Software\<company>\<application>\<version>\ fits 259 characters.
+constexpr unsigned kApplicationNamesLimit = 247;
+
+// Reads CompanyName, ApplicationName and ApplicationVersion. 0 when one is
+// missing (named by missing_key) or they do not fit one key path
+// (missing_key null); the user is told when complain is set.
+int ReadApplicationNames(int complain, const char** missing_key);
+// 1 when the application registry key is there (read only).
+int ApplicationKeyExists();
 
 // Reads the three names and makes the key chain. 1 when the chain exists and
 // any KeysCreated write succeeded.

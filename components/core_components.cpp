@@ -17,8 +17,7 @@ static int CorePath(const char* file_name, char* path, size_t capacity) {
   return FormatText(path, capacity, "%s\\%s", system_directory, file_name);
 }
 
-int CheckCoreComponents() {
-  TraceEvent("CheckCoreComponents");
+int WalkCoreComponents(int (*visit)(const CoreComponent& entry, void* context), void* context) {
   for (unsigned ordinal = 1;; ++ordinal) {
     char key[kListKeyCapacity];
     // Past the last ordinal a key name can carry, the list has ended.
@@ -27,11 +26,21 @@ int CheckCoreComponents() {
     if (GetIniString(kCoreSection, key, file_name, sizeof file_name, 0) == 0) return 1;
 
     char path[kPathCapacity];
-    if (!CorePath(file_name, path, sizeof path)) return 0;
     char version[kCoreValueCapacity] = "";
-    if (ListKeyName(key, sizeof key, kCoreStem, ordinal, kVersionSuffix)) {
+    if (!CorePath(file_name, path, sizeof path)) {
+      path[0] = '\0';
+    } else if (ListKeyName(key, sizeof key, kCoreStem, ordinal, kVersionSuffix)) {
       GetIniString(kCoreSection, key, version, sizeof version, 0);
     }
-    if (!CompareFileVersion(path, version)) return 0;
+    if (!visit({ordinal, file_name, path, version}, context)) return 0;
   }
+}
+
+static int IsCurrent(const CoreComponent& entry, void*) {
+  return entry.path[0] != '\0' && CompareFileVersion(entry.path, entry.version);
+}
+
+int CheckCoreComponents() {
+  TraceEvent("CheckCoreComponents");
+  return WalkCoreComponents(IsCurrent, nullptr);
 }

@@ -6,7 +6,6 @@
 #include "base/trace.h"
 #include "platform/win32.h"
 
-constexpr int kVersionNumbers = 4;
 constexpr unsigned kSelfRegisterQueryCapacity = 128;
 constexpr DWORD kWordBits = 16;
 constexpr DWORD kLowWord = 0xFFFF;
@@ -79,26 +78,34 @@ static void ScanDottedVersion(const char* text, DWORD required[kVersionNumbers])
   }
 }
 
+int GetFileVersionNumbers(const char* path, DWORD numbers[kVersionNumbers]) {
+  void* block = ReadVersionBlock(path, "FileVersionInfoSize zip", "FileVersionInfo empty");
+  if (block == nullptr) return 0;
+  void* value = nullptr;
+  UINT length = 0;
+  int found = VerQueryValueA(block, "\\", &value, &length) && value != nullptr &&
+              length >= sizeof(VS_FIXEDFILEINFO);
+  if (found) {
+    VS_FIXEDFILEINFO info;
+    memcpy(&info, value, sizeof info);
+    numbers[0] = info.dwFileVersionMS >> kWordBits;
+    numbers[1] = info.dwFileVersionMS & kLowWord;
+    numbers[2] = info.dwFileVersionLS >> kWordBits;
+    numbers[3] = info.dwFileVersionLS & kLowWord;
+  } else {
+    TraceEvent("VS_FIXEDFILEINFO Missing");
+  }
+  FreeVersionBlock(block);
+  return found;
+}
+
 int CompareFileVersion(const char* path, const char* dotted_version) {
   char line[kTraceLineCapacity];
   FormatText(line, sizeof line, "CompareFileVersion: %s", path);
   TraceEvent(line);
 
-  void* block = ReadVersionBlock(path, "FileVersionInfoSize zip", "FileVersionInfo empty");
-  if (block == nullptr) return 0;
-  void* value = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueA(block, "\\", &value, &length) || value == nullptr ||
-      length < sizeof(VS_FIXEDFILEINFO)) {
-    TraceEvent("VS_FIXEDFILEINFO Missing");
-    FreeVersionBlock(block);
-    return 0;
-  }
-  VS_FIXEDFILEINFO info;
-  memcpy(&info, value, sizeof info);
-  const DWORD file[kVersionNumbers] = {
-      info.dwFileVersionMS >> kWordBits, info.dwFileVersionMS & kLowWord,
-      info.dwFileVersionLS >> kWordBits, info.dwFileVersionLS & kLowWord};
+  DWORD file[kVersionNumbers];
+  if (!GetFileVersionNumbers(path, file)) return 0;
   DWORD required[kVersionNumbers];
   ScanDottedVersion(dotted_version, required);
 
@@ -113,7 +120,6 @@ int CompareFileVersion(const char* path, const char* dotted_version) {
              static_cast<int>(file[0]), static_cast<int>(file[1]), static_cast<int>(file[2]),
              static_cast<int>(file[3]), dotted_version, result);
   TraceEvent(line);
-  FreeVersionBlock(block);
   return result;
 }
 

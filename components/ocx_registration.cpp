@@ -50,43 +50,50 @@ static int NamesExistingFile(HKEY parent, const char* sub_key, char* path) {
   return found;
 }
 
-int IsRegistered(const char* control, const char* class_key, const char* type_library,
-                 const char* dotted_version) {
-  int clsid_found = 0, version_found = 0, type_library_found = 0;
-  char path[kRegistryTextCapacity] = "";
+int ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
+                      Registration* found) {
+  found->class_found = found->version_found = found->type_library_found = 0;
+  found->path[0] = '\0';
 
   HKEY type_libraries = nullptr;
   if (RegOpenKeyA(HKEY_CLASSES_ROOT, "TypeLib", &type_libraries) != ERROR_SUCCESS) return 0;
-  if (NamesExistingFile(type_libraries, type_library, path)) {
-    type_library_found = 1;
-    version_found = CompareFileVersion(path, dotted_version);
+  if (NamesExistingFile(type_libraries, type_library, found->path)) {
+    found->type_library_found = 1;
+    found->version_found = CompareFileVersion(found->path, dotted_version);
   }
   RegCloseKey(type_libraries);
+  if (!found->type_library_found) return 1;
 
-  if (type_library_found) {
-    HKEY classes = nullptr;
-    if (RegOpenKeyA(HKEY_CLASSES_ROOT, "Clsid", &classes) != ERROR_SUCCESS) return 0;
-    HKEY class_entry = nullptr;
-    if (RegOpenKeyA(classes, class_key, &class_entry) != ERROR_SUCCESS) {
-      clsid_found = EqualsNoCase(class_key, kNoClass);
-    } else {
-      // The server's file replaces the type library's in the buffer.
-      if (NamesExistingFile(class_entry, "InprocServer32", path)) {
-        clsid_found = 1;
-        if (!version_found) version_found = CompareFileVersion(path, dotted_version);
-      }
-      RegCloseKey(class_entry);
+  HKEY classes = nullptr;
+  if (RegOpenKeyA(HKEY_CLASSES_ROOT, "Clsid", &classes) != ERROR_SUCCESS) return 0;
+  HKEY class_entry = nullptr;
+  if (RegOpenKeyA(classes, class_key, &class_entry) != ERROR_SUCCESS) {
+    found->class_found = EqualsNoCase(class_key, kNoClass);
+  } else {
+    // The server's file replaces the type library's in the buffer.
+    if (NamesExistingFile(class_entry, "InprocServer32", found->path)) {
+      found->class_found = 1;
+      if (!found->version_found)
+        found->version_found = CompareFileVersion(found->path, dotted_version);
     }
-    RegCloseKey(classes);
+    RegCloseKey(class_entry);
   }
+  RegCloseKey(classes);
+  return 1;
+}
+
+int IsRegistered(const char* control, const char* class_key, const char* type_library,
+                 const char* dotted_version) {
+  Registration found;
+  if (!ProbeRegistration(class_key, type_library, dotted_version, &found)) return 0;
 
   char line[kTraceLineCapacity];
   FormatText(line, sizeof line, "IsRegistered: %s Clsid: %d Version: %d TypeLib: %d", control,
-             clsid_found, version_found, type_library_found);
+             found.class_found, found.version_found, found.type_library_found);
   TraceEvent(line);
-  if (!clsid_found) return 0;
-  if (!version_found) {
-    CreateOCXKey(type_library, path);
+  if (!found.class_found) return 0;
+  if (!found.version_found) {
+    CreateOCXKey(type_library, found.path);
     return 0;
   }
   return 1;
@@ -157,17 +164,14 @@ static void PutRecordBack(const char* type_library, int record_known, const char
   RestoreOCXKey(type_library, recorded);
 }
 
-// Reads the three companion keys of a control; 0 at the first missing one
-// (the user has been told).
-static int ReadCompanions(const char* section, unsigned ordinal, char* type_library,
-                          char* class_key, char* version) {
-  char key[kListKeyCapacity];
-  return ListKeyName(key, sizeof key, kOcxStem, ordinal, kTypeLibSuffix) &&
-         GetIniString(section, key, type_library, kControlValueCapacity, 1) != 0 &&
-         ListKeyName(key, sizeof key, kOcxStem, ordinal, kClsidSuffix) &&
-         GetIniString(section, key, class_key, kControlValueCapacity, 1) != 0 &&
-         ListKeyName(key, sizeof key, kOcxStem, ordinal, kVersionSuffix) &&
-         GetIniString(section, key, version, kControlValueCapacity, 1) != 0;
+int ReadCompanions(const char* section, unsigned ordinal, char* type_library, char* class_key,
+                   char* version, char* key, int complain) {
+  return ListKeyName(key, kListKeyCapacity, kOcxStem, ordinal, kTypeLibSuffix) &&
+         GetIniString(section, key, type_library, kControlValueCapacity, complain) != 0 &&
+         ListKeyName(key, kListKeyCapacity, kOcxStem, ordinal, kClsidSuffix) &&
+         GetIniString(section, key, class_key, kControlValueCapacity, complain) != 0 &&
+         ListKeyName(key, kListKeyCapacity, kOcxStem, ordinal, kVersionSuffix) &&
+         GetIniString(section, key, version, kControlValueCapacity, complain) != 0;
 }
 
 int RegisterOCX(const char* section) {
@@ -191,7 +195,7 @@ int RegisterOCX(const char* section) {
     if (GetIniString(section, key, control, sizeof control, 0) == 0) return 1;
     char type_library[kControlValueCapacity], class_key[kControlValueCapacity],
         version[kControlValueCapacity];
-    if (!ReadCompanions(section, ordinal, type_library, class_key, version)) return 0;
+    if (!ReadCompanions(section, ordinal, type_library, class_key, version, key, 1)) return 0;
 
     char recorded[kRegistryTextCapacity];
     int record_known = ReadOCXKey(type_library, recorded, sizeof recorded);

@@ -136,3 +136,8 @@ int FileExists(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != kNoAttributes && (attributes & kDirectoryAttribute) == 0 ? 1 : 0;
 }
+
+int FolderExists(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != kNoAttributes && (attributes & kDirectoryAttribute) != 0 ? 1 : 0;
+}

@@ -35,3 +35,5 @@ int HasFolder(const char* path);
 
 // Whether a file (not a folder) exists at path.
 int FileExists(const char* path);
+// Whether a folder exists at path.
+int FolderExists(const char* path);

@@ -1,5 +1,6 @@
 #include "launch/launch.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "base/bounded_text.h"
@@ -14,6 +15,27 @@ constexpr DWORD kWakeOnAnyInput = 0xFF;
 constexpr DWORD kQueueInput = WAIT_OBJECT_0 + 1;
 
 static char g_environment[kEnvironmentCapacity];
+
+int GetApplicationDirectory(const char* program_name, char* out, size_t capacity) {
+  char drive[kDriveCapacity], directory[kPathPieceCapacity];
+  int fitted = Split(program_name, drive, directory, nullptr, nullptr);
+  if (drive[0] == '\0') {
+    fitted = Split(GetHomeDirectory(), drive, directory, nullptr, nullptr);
+  }
+  fitted &= Join(out, capacity, drive, directory, nullptr, nullptr);
+  return fitted;
+}
+
+int BuildCommandLine(char* out, size_t capacity, const char* application_directory,
+                     const char* program_name, HWND splash) {
+  const char* directory = HasDrive(program_name) ? "" : application_directory;
+  // Unquoted, a blank lets the system try shorter prefixes first
+  // (C:\Program.exe for C:\Program Files\...).
+  int has_blank = strchr(directory, ' ') != nullptr || strchr(program_name, ' ') != nullptr;
+  const char* quote = has_blank ? "\"" : "";
+  unsigned handle = static_cast<unsigned>(reinterpret_cast<uintptr_t>(splash));
+  return FormatText(out, capacity, "%s%s%s%s /%08x", quote, directory, program_name, quote, handle);
+}
 
 // Appends one NUL-terminated entry at *used; the block's final NUL is added by the caller.
 static int AppendEntry(char* block, size_t capacity, size_t* used, const char* name,
@@ -46,6 +68,23 @@ int BuildSlowLoadEnvironment(char* block, size_t capacity, const char* control_f
   if (used >= capacity) return 0;
   block[used] = '\0';
   return 1;
+}
+
+char* SlowLoadEnvironment(const char* application_directory, char* working_directory) {
+  if (!GetControlFolder(working_directory, kPathCapacity)) return nullptr;
+  char temp_folder[kPathCapacity] = "";
+  DWORD temp_length = GetTempPathA(sizeof temp_folder, temp_folder);
+  // A folder that did not fit is reported by its needed length; leave Tmp out then.
+  if (temp_length == 0 || temp_length >= sizeof temp_folder) temp_folder[0] = '\0';
+  // Sockets, crypto and COM fail in a process without SystemRoot.
+  char system_root[kPathCapacity] = "";
+  DWORD root_length = GetEnvironmentVariableA("SystemRoot", system_root, sizeof system_root);
+  if (root_length == 0 || root_length >= sizeof system_root) system_root[0] = '\0';
+  if (!BuildSlowLoadEnvironment(g_environment, sizeof g_environment, working_directory,
+                                application_directory, temp_folder, system_root)) {
+    return nullptr;
+  }
+  return g_environment;
 }
 
 void ShowFailedToCreateProcess(const char* command_line) {
@@ -92,21 +131,8 @@ int WinExecAndWait(char* command_line, const char* application_directory, int mo
       return RefuseToStart(command_line);
     }
   } else {
-    if (!GetControlFolder(working_directory, sizeof working_directory))
-      return RefuseToStart(command_line);
-    char temp_folder[kPathCapacity] = "";
-    DWORD temp_length = GetTempPathA(sizeof temp_folder, temp_folder);
-    // A folder that did not fit is reported by its needed length; leave Tmp out then.
-    if (temp_length == 0 || temp_length >= sizeof temp_folder) temp_folder[0] = '\0';
-    // Sockets, crypto and COM fail in a process without SystemRoot.
-    char system_root[kPathCapacity] = "";
-    DWORD root_length = GetEnvironmentVariableA("SystemRoot", system_root, sizeof system_root);
-    if (root_length == 0 || root_length >= sizeof system_root) system_root[0] = '\0';
-    if (!BuildSlowLoadEnvironment(g_environment, sizeof g_environment, working_directory,
-                                  application_directory, temp_folder, system_root)) {
-      return RefuseToStart(command_line);
-    }
-    environment = g_environment;
+    environment = SlowLoadEnvironment(application_directory, working_directory);
+    if (environment == nullptr) return RefuseToStart(command_line);
   }
 
   STARTUPINFOA startup;

@@ -3,6 +3,7 @@
 #include "base/bounded_text.h"
 #include "base/message.h"
 #include "base/trace.h"
+#include "check/check.h"
 #include "checks/display_memory.h"
 #include "checks/single_instance.h"
 #include "components/app_registry.h"
@@ -25,18 +26,6 @@ constexpr int kRan = 0;
 constexpr int kMessageNameLimit = 100;
 
 static char g_command_line[kCommandLineCapacity];
-
-// The application's working directory: its own folder when ProgramName has a
-// drive, otherwise the home directory whatever folder the value names.
-static int ApplicationDirectory(const char* program_name, char* out, size_t capacity) {
-  char drive[kDriveCapacity], directory[kPathPieceCapacity];
-  int fitted = Split(program_name, drive, directory, nullptr, nullptr);
-  if (drive[0] == '\0') {
-    fitted = Split(GetHomeDirectory(), drive, directory, nullptr, nullptr);
-  }
-  fitted &= Join(out, capacity, drive, directory, nullptr, nullptr);
-  return fitted;
-}
 
 static int CouldNotSetDirectory(const char* directory) {
   ShowCouldNotSetDirectory(directory);
@@ -87,6 +76,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   SetBeforeMessageHook(SplashOffForMessage);
   Switches switches = ReadSwitches(arguments);
   TraceStart(switches.debug);
+  if (switches.check) return RunCheck(instance, switches.slow_load);
   if (!HasEnoughColors()) return TooFewColors();
 
   if (GetIniFileName(instance) == 0) return kStop;
@@ -103,7 +93,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     return kStop;
   }
   char application_directory[kPathCapacity];
-  if (!ApplicationDirectory(program_name, application_directory, sizeof application_directory)) {
+  if (!GetApplicationDirectory(program_name, application_directory, sizeof application_directory)) {
     return CouldNotSetDirectory(application_directory);
   }
   if (!SetCurrentDirectoryA(application_directory))

@@ -7,13 +7,14 @@ static int IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 static void ApplyWord(const char* word, Switches* switches) {
   if (EqualsNoCase(word, "Debug")) switches->debug = 1;
   if (EqualsNoCase(word, "SlowLoad")) switches->slow_load = 1;
+  if (EqualsNoCase(word, "Check")) switches->check = 1;
 }
 
 // Words are read as "/%31s /%31s" reads them: a slash, blanks allowed after
 // it, then at most 31 characters up to a blank. The rest of a longer word is
 // not a word unless it starts with a slash.
 Switches ReadSwitches(const char* arguments) {
-  Switches switches = {0, 0};
+  Switches switches = {0, 0, 0};
   if (arguments == nullptr) return switches;
   const char* p = arguments;
   for (int index = 0; index < 2; ++index) {

@@ -4,6 +4,7 @@
 struct Switches {
   int debug;
   int slow_load;
+  int check;
 };
 
 // Reads "/word /word ..." from the argument text; only the first two words count.

@@ -6,6 +6,7 @@
 # also that none of them defines a test-only function (the ...ForTests resets
 # the host build compiles with PRELAUNCH_TESTING): the exe is stripped and its
 # unused code dropped, so the objects are what can tell.
+# The size budget: at most 43,008 bytes without the splash bitmap, /Check included.
 set -euo pipefail
 exe="$1"
 objects="${2:-}"
@@ -28,6 +29,9 @@ characteristics=$(sed -n 's/^DllCharacteristics[[:space:]]*//p' <<<"$headers")
 i686-w64-mingw32-objdump -h "$exe" | grep -qE '[[:space:]]\.reloc[[:space:]]' || fail "no .reloc section to rebase with"
 manifest=$(python3 "$here/pe_manifest.py" "$exe") || fail "no RT_MANIFEST resource 1"
 grep -qE '<requestedExecutionLevel[^>]*level="asInvoker"' <<<"$manifest" || fail "the manifest does not ask for asInvoker"
+budget=43008
+bare=$(python3 "$here/pe_manifest.py" --bare-size "$exe") || fail "cannot read the resources of $exe"
+(( bare <= budget )) || fail "$bare bytes without the bitmap, over the budget of $budget"
 if [ -n "$objects" ]; then
   # gcc-nm reads the symbol tables of link-time-optimisation objects too.
   mapfile -t object_files < <(grep -v '^$' "$objects")
@@ -39,4 +43,5 @@ if [ -n "$objects" ]; then
   echo "check_exe: ${#object_files[@]} object files, none with a test-only function"
 fi
 echo "check_exe: $exe is PE32 i386, GUI subsystem 4.0, DllCharacteristics $characteristics, manifest asInvoker," \
+  "$bare bytes without the bitmap (budget $budget)," \
   "imports: $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr '\n' ' ')"

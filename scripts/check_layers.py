@@ -24,6 +24,7 @@ LAYERS = [
     ["config"],
     ["checks", "components", "splash"],
     ["launch"],
+    ["check"],
     ["launcher"],
     ["platform/windows"],
 ]

@@ -1,7 +1,7 @@
 #!/bin/bash
-# Builds the launcher and runs it twice on the demo home folder under Wine, with
-# a virtual display when none is set: the first run registers the demo's
-# control, the second finds it current. Extra arguments go to the launcher
+# Builds the launcher, dry-runs it once (/Check), then runs it twice on the demo
+# home folder under Wine, with a virtual display when none is set: the first run
+# registers the demo's control, the second finds it current. Extra arguments go to the launcher
 # (default: /Debug, so the trace log is shown).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -29,6 +29,11 @@ for key in 'HKCR\TypeLib\{5A3C1E20-7B4D-4C1A-9E2F-0D1C2B3A4F51}' \
            'HKCR\CLSID\{5A3C1E20-7B4D-4C1A-9E2F-0D1C2B3A4F52}' 'HKLM\Software\prelaunch demo'; do
   wine reg delete "$key" /f >/dev/null 2>&1 || true
 done
+# A dry run first: what the launch would do, read only (the report comes on stdout).
+echo "demo: /Check of $stage/DEMO.EXE (the $arch build)"
+status=0
+(cd "$stage" && wine DEMO.EXE /Check 2> "$stage/wine.check.log") || status=$?
+echo "demo: /Check exit status $status"
 status=0
 for run in first second; do
   echo "demo: $run run of $stage/DEMO.EXE ${args[*]} ($what, build/$arch)"

@@ -16,6 +16,8 @@ static int DefaultAnswer(UINT type) {
       return second_is_default ? IDCANCEL : IDOK;
     case MB_RETRYCANCEL:
       return second_is_default ? IDCANCEL : IDRETRY;
+    case MB_YESNO:
+      return second_is_default ? IDNO : IDYES;
     default:
       return IDOK;
   }

@@ -3,6 +3,7 @@
 // in matching quotes loses them, and a value is cut to the caller's buffer.
 // The table tests/contract/scenarios.txt holds these rules against Wine.
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -76,6 +77,56 @@ static std::string ReadText(LPCSTR section, LPCSTR key, LPCSTR fallback, DWORD s
   return CopiedText(value, size);
 }
 
+// The section names of the file (section null), or the key names of the first
+// section of that name, each once, in the file's order.
+static std::vector<std::string> Names(const char* file, const char* section) {
+  std::vector<std::string> names;
+  std::ifstream in(sim::detail::MapPath(file), std::ios::binary);
+  std::string line;
+  bool in_section = false, seen = false;
+  while (std::getline(in, line)) {
+    std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] == ';') continue;
+    if (trimmed[0] == '[') {
+      size_t close = trimmed.find(']');
+      std::string name =
+          Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      if (section == nullptr) names.push_back(name);
+      if (in_section) break;
+      in_section = section != nullptr && !seen && SameName(name, section);
+      seen = seen || in_section;
+      continue;
+    }
+    if (in_section) names.push_back(Trim(trimmed.substr(0, trimmed.find('='))));
+  }
+  std::vector<std::string> unique;
+  for (const std::string& name : names) {
+    bool again = false;
+    for (const std::string& earlier : unique) again = again || SameName(earlier, name.c_str());
+    if (!again) unique.push_back(name);
+  }
+  return unique;
+}
+
+// As Windows lists names: each ends with a NUL, the list with one more. A
+// list that does not fit is cut, its last name followed by two NULs, and
+// the count is the buffer's size less two.
+static DWORD PutNames(char* out, DWORD size, const std::vector<std::string>& names) {
+  if (out == nullptr || size == 0) return 0;
+  std::string list;
+  for (const std::string& name : names) list += name + '\0';
+  if (list.empty()) list = std::string(1, '\0');
+  list += '\0';
+  memset(out, 0, size);
+  if (list.size() <= size) {
+    memcpy(out, list.data(), list.size());
+    return static_cast<DWORD>(list.size() - 1 - (names.empty() ? 1 : 0));
+  }
+  if (size < 2) return 0;
+  memcpy(out, list.data(), size - 2);
+  return size - 2;
+}
+
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out,
                                       DWORD size, LPCSTR file) {
   if (Enter("GetPrivateProfileStringA",
@@ -83,6 +134,8 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallbac
     sim::detail::PutText(out, size, "");
     return 0;
   }
+  if (file != nullptr && (section == nullptr || key == nullptr))
+    return PutNames(out, size, Names(file, section));
   return sim::detail::PutText(out, size, ReadText(section, key, fallback, size, file));
 }
 

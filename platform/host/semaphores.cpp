@@ -71,3 +71,19 @@ HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_co
   SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return handle;
 }
+
+// Opening leaves the object as it is: another launcher's hold is not probed.
+HANDLE WINAPI OpenSemaphoreA(DWORD access, BOOL inherit, LPCSTR name) {
+  if (Enter("OpenSemaphoreA", {Hex(access), Number(inherit), Text(name)})) return nullptr;
+  const std::string key = name == nullptr ? "" : name;
+  auto hold = M().holds.find(key);
+  if (hold != M().holds.end() && !hold->second.semaphore) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if (key.empty() || (hold == M().holds.end() && !LauncherHoldsSemaphore(key))) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  return sim::detail::NewHandle();
+}

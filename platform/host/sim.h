@@ -22,6 +22,17 @@ bool MakeDirectory(const std::string& windows_path);
 bool FileExists(const std::string& windows_path);
 std::string CurrentDirectory();
 
+// A file's whole content; empty when there is none.
+std::string ReadFile(const std::string& windows_path);
+
+// The launcher was started from a console (AttachConsole can attach to it),
+// and what it wrote there.
+void SetParentConsole(bool on);
+// The parent handed the launcher a standard output of its own (a file or a
+// pipe), which the console does not replace. Written to ConsoleOutput too.
+void SetRedirectedOutput(bool on);
+const std::string& ConsoleOutput();
+
 void SetModuleFileName(const std::string& path);
 // An empty path makes GetTempPathA report none.
 void SetTempPath(const std::string& path);

@@ -102,6 +102,18 @@ struct Machine {
   // the launcher's environment, in the order the variables were set
   std::vector<std::pair<std::string, std::string>> environment = {{"SystemRoot", "C:\\WINDOWS"}};
 
+  // files opened with CreateFileA, by handle; the console of the launcher's parent
+  struct OpenedFile {
+    std::string path;  // empty for the console
+    DWORD access;
+    DWORD position;
+  };
+  std::map<uintptr_t, OpenedFile> files;
+  bool parent_console = false;
+  bool attached = false;
+  HANDLE standard_output = nullptr;  // the console once attached, or what the parent gave
+  std::string console_output;
+
   // heap blocks handed out and not yet freed
   std::map<uintptr_t, std::unique_ptr<unsigned char[]>> heap_blocks;
 

@@ -99,6 +99,20 @@ typedef struct _OFSTRUCT {
 } OFSTRUCT, *LPOFSTRUCT;
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#define GENERIC_READ 0x80000000L
+#define GENERIC_WRITE 0x40000000L
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_BEGIN 0
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define ERROR_NEGATIVE_SEEK 131L
+#define ATTACH_PARENT_PROCESS ((DWORD)-1)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define SYNCHRONIZE 0x00100000L
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 
@@ -108,9 +122,12 @@ typedef struct _OFSTRUCT {
 #define MB_RETRYCANCEL 0x00000005L
 #define MB_ICONINFORMATION 0x00000040L
 #define MB_DEFBUTTON2 0x00000100L
+#define MB_YESNO 0x00000004L
 #define IDOK 1
 #define IDCANCEL 2
 #define IDRETRY 4
+#define IDYES 6
+#define IDNO 7
 
 // Display and windows
 #define BITSPIXEL 12
@@ -354,8 +371,18 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
                            LPSTARTUPINFOA startup_info, LPPROCESS_INFORMATION process_information);
 BOOL WINAPI CloseHandle(HANDLE handle);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
+HANDLE WINAPI OpenSemaphoreA(DWORD access, BOOL inherit, LPCSTR name);
 HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
                                LONG maximum_count, LPCSTR name);
+
+// Files and the console
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE template_file);
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD method);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOID overlapped);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped);
+BOOL WINAPI AttachConsole(DWORD process_id);
+HANDLE WINAPI GetStdHandle(DWORD which);
 
 // Memory
 HANDLE WINAPI GetProcessHeap(void);

@@ -7,6 +7,7 @@
 #include "base/bounded_text.h"
 #include "base/trace.h"
 #include "launch_fixture.h"
+#include "launch/launch.h"
 #include "launcher/command_line.h"
 #include "launcher/switches.h"
 

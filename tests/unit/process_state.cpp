@@ -10,6 +10,7 @@ void ResetThreadSlotForTests();
 void ResetApplicationKeysForTests();
 void ResetRefusedWritesForTests();
 void ResetSplashForTests();
+void ResetReportForTests();
 
 void ResetProcessStateForTests() {
   ResetTraceForTests();
@@ -19,6 +20,7 @@ void ResetProcessStateForTests() {
   ResetApplicationKeysForTests();
   ResetRefusedWritesForTests();
   ResetSplashForTests();
+  ResetReportForTests();
 }
 
 void ResetSharedSectionForTests() { ResetThreadSlotForTests(); }
