@@ -1,8 +1,8 @@
 #!/bin/bash
 # Builds the launcher, dry-runs it once (/Check), then runs it twice on the demo
 # home folder under Wine, with a virtual display when none is set: the first run
-# registers the demo's control, the second finds it current. Extra arguments go to the launcher
-# (default: /Debug, so the trace log is shown).
+# registers the demo's control, the second finds it current. Extra arguments go
+# to the launcher (default: /Debug, so the trace log is shown).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -30,7 +30,7 @@ for key in 'HKCR\TypeLib\{5A3C1E20-7B4D-4C1A-9E2F-0D1C2B3A4F51}' \
   wine reg delete "$key" /f >/dev/null 2>&1 || true
 done
 # A dry run first: what the launch would do, read only (the report comes on stdout).
-echo "demo: /Check of $stage/DEMO.EXE (the $arch build)"
+echo "demo: /Check of $stage/DEMO.EXE ($what, build/$arch)"
 status=0
 (cd "$stage" && wine DEMO.EXE /Check 2> "$stage/wine.check.log") || status=$?
 echo "demo: /Check exit status $status"
