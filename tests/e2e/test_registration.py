@@ -279,8 +279,13 @@ class CodeAfterAPathNearItsLimit(RegistrationRun):
 
     @classmethod
     def configuration(cls):
-        segments = max(1, (250 - len(cls.home)) // 41)
-        cls.folder = "\\".join(["F" * 40] * segments)
+        # A control folder of 250 characters, in parts of at most 40.
+        room = 250 - len(cls.home)
+        parts = []
+        while room > 0:
+            parts.append("F" * min(40, room))
+            room -= len(parts[-1]) + 1
+        cls.folder = "\\".join(parts)
         harness.to_unix(cls.home + cls.folder).mkdir(parents=True, exist_ok=True)
         cls.ini = ("[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n[SystemOcx]\n"
                    f"OcxPath={cls.folder}\n" + control(1, cls.name))
