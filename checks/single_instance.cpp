@@ -87,9 +87,13 @@ int IsAlreadyRunning() {
     CloseHandle(g_instance_marker);
     g_instance_marker = nullptr;
 
+    // 0: no launcher of this file has started its application yet. The
+    // platform may take 0 as every thread, and bring another program's
+    // window of the class forward.
+    DWORD thread_id = LoadSharedThreadId();
     DWORD found = 0;
-    EnumThreadWindows(LoadSharedThreadId(), ActivateAppWindowProc,
-                      reinterpret_cast<LPARAM>(&found));
+    if (thread_id != 0)
+      EnumThreadWindows(thread_id, ActivateAppWindowProc, reinterpret_cast<LPARAM>(&found));
     if (found == 1) return 1;
     if (AskToTryAnyway(application_name) != IDRETRY) return 1;
   }

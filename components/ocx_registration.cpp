@@ -104,11 +104,20 @@ LONG CallSelfRegisterEntry(FARPROC entry) {
   return reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
 }
 
-static int CannotLoad(const char* path, DWORD error) {
+// "<lead><path> returned: <code>": the path gives way so that the code,
+// what the user reports, always shows.
+static void ShowEndingInCode(const char* lead, const char* path, DWORD code,
+                             const char* caption) {
+  char tail[32];
+  FormatText(tail, sizeof tail, " returned: %lx", static_cast<unsigned long>(code));
   char message[kMessageCapacity];
-  FormatText(message, sizeof message, "LoadLibrary on %s returned: %lx", path,
-             static_cast<unsigned long>(error));
-  ShowMessage(nullptr, message, "LoadLibrary Failed", kMessageOk);
+  int room = static_cast<int>(sizeof message - 1 - strlen(lead) - strlen(tail));
+  FormatText(message, sizeof message, "%s%.*s%s", lead, room, path, tail);
+  ShowMessage(nullptr, message, caption, kMessageOk);
+}
+
+static int CannotLoad(const char* path, DWORD error) {
+  ShowEndingInCode("LoadLibrary on ", path, error, "LoadLibrary Failed");
   return 0;
 }
 
@@ -147,10 +156,7 @@ int RegisterOCXFile(const char* path) {
     NoteRefusedWrite();
     return 0;
   }
-  char message[kMessageCapacity];
-  FormatText(message, sizeof message, "%s returned: %lx", path,
-             static_cast<unsigned long>(static_cast<DWORD>(status)));
-  ShowMessage(nullptr, message, "DLLRegisterServer error", kMessageOk);
+  ShowEndingInCode("", path, static_cast<DWORD>(status), "DLLRegisterServer error");
   return 0;
 }
 

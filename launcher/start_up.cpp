@@ -99,7 +99,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   if (!SetCurrentDirectoryA(application_directory))
     return CouldNotSetDirectory(application_directory);
 
-  HWND splash = SplashOn(instance);
+  SplashOn(instance);
   // Runs even under SlowLoad, which then overrides its answer.
   int core = CheckCoreComponents();
   if (switches.slow_load) core = 0;
@@ -112,8 +112,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   UINT splash_off_time = GetIniInt(kApplicationSection, kSplashOffTimeKey, kSplashStaysUp);
   if (splash_off_time != kSplashStaysUp) SplashOff(splash_off_time);
 
+  // A delay or a box may have taken the splash down meanwhile: its handle
+  // would then reach whatever window gets it next.
   if (BuildCommandLine(g_command_line, sizeof g_command_line, application_directory, program_name,
-                       splash)) {
+                       SplashWindow())) {
     WinExecAndWait(g_command_line, application_directory, core ? kNormalMode : kSlowLoadMode);
   } else {
     ShowFailedToCreateProcess(g_command_line);

@@ -203,6 +203,8 @@ HWND SplashOn(HINSTANCE instance) {
   return g_window;
 }
 
+HWND SplashWindow() { return g_window; }
+
 static void TakeDownNow() {
   if (g_window != nullptr) DestroyWindow(g_window);
   WNDCLASSA registered;

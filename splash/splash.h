@@ -19,6 +19,9 @@ constexpr UINT kSplashStaysUp = 0xFFFF;
 
 HWND SplashOn(HINSTANCE instance);
 void SplashOff(DWORD delay);
+// The splash window while it exists, else null. Its own state, not IsWindow:
+// a destroyed window's handle may already name another program's window.
+HWND SplashWindow();
 // SplashOff(0) for a message box, which WinMain has ShowMessage call before
 // every box: it also ends a delayed take-down still pending, which SplashOff
 // leaves to its timer.

@@ -117,7 +117,8 @@ int OpenSemaphoreHandleCount();
 void EndLauncherProcess();
 
 // Top-level windows of other threads, in the order EnumThreadWindows hands
-// them over. An empty class name makes GetClassNameA fail.
+// them over; for thread 0 it hands over all of them, as Wine does. An empty
+// class name makes GetClassNameA fail.
 struct WindowSetup {
   DWORD thread_id;
   std::string class_name;

@@ -52,12 +52,13 @@ HWND TopWindow() { return M().top; }
 }  // namespace sim
 
 // TRUE only when the callback said TRUE for every window; no window counts as FALSE.
+// Thread 0 filters nothing: Wine then hands over every top-level window.
 BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM value) {
   if (Enter("EnumThreadWindows", {Number(thread_id), Hex(static_cast<uintptr_t>(value))}))
     return FALSE;
   std::vector<HWND> handed;
   for (const auto& window : M().thread_windows) {
-    if (thread_id != 0 && window.setup.thread_id == thread_id) handed.push_back(window.handle);
+    if (thread_id == 0 || window.setup.thread_id == thread_id) handed.push_back(window.handle);
   }
   if (handed.empty()) return FALSE;
   for (HWND window : handed) {

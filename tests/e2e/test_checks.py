@@ -255,6 +255,48 @@ class SecondLauncherBeforeTheWindow(CheckRun):
         self.assertEqual(len(self.records()), 2)
 
 
+class SecondLauncherBeforeAnyApplicationOfItsFile(CheckRun):
+    """A launcher of the application runs, but no launcher of SETUP2.EXE has
+    started it (that file's thread slot still holds 0, as during a slow
+    start), while another program shows a window of the application's class
+    and title: the second launcher asks instead of bringing that window forward."""
+
+    @classmethod
+    def setUpClass(cls):
+        name = "checks.EmptySlot"
+        cls.scenario = harness.Scenario(name)
+        launcher = lay_out(cls.scenario, ini_for(name), probe_cfg(cls.scenario, window=False))
+        second = cls.scenario.install("prelaunch.exe", "SETUP2.EXE")
+        cls.scenario.write("SETUP2\\SETUP2.ini", harness.with_identity(ini_for(name)))
+        other = cls.scenario.install("probe.exe", "OTHER\\OTHER.EXE")
+        cls.scenario.write("OTHER\\OTHER.probe.cfg", probe_cfg(cls.scenario, window=True, nudge=False))
+        watch = Watch(cls.scenario, ["Cancel"])
+        try:
+            other_process = watch.start(other)
+            harness.wait_for(lambda: cls.scenario.path("OTHER\\OTHER.ready").exists(), START_TIMEOUT,
+                              "the other program's window")
+            first = watch.start(launcher)
+            harness.wait_for(lambda: cls.scenario.path("SETUP\\GAME.ready").exists(), START_TIMEOUT,
+                              "the application")
+            cls.second_status, cls.second_traces = watch.finish(watch.start(second, ("/Debug",)))
+            cls.boxes = watch.boxes()
+            cls.scenario.write("_stop_game", "")
+            cls.first_status, _ = watch.finish(first)
+            watch.finish(other_process)
+        finally:
+            watch.stop()
+
+    def test_the_second_launcher_asks_and_cancel_ends_it(self):
+        self.assertEqual([(box["caption"], box["text"]) for box in self.boxes],
+                         [("Error", f"checks.EmptySlot is already running.\n{QUESTION}")])
+        self.assertEqual(self.second_status, 1)
+        self.assertEqual(self.first_status, 0)
+
+    def test_no_window_was_matched(self):
+        self.assertFalse([line for line in self.second_traces if "ShowWindow hwnd:" in line],
+                         self.second_traces)
+
+
 class LaunchersAtTheSameMoment(CheckRun):
     @classmethod
     def setUpClass(cls):

@@ -5,6 +5,7 @@ The fixtures control_*.ocx register type library {E2E...0001} and class
 HKCR\\PrelaunchE2E\\Unregistered. Each class below is one scenario; the
 registry is cleared of the fixtures' keys before each."""
 
+import re
 import subprocess
 import time
 import unittest
@@ -266,6 +267,41 @@ class FolderPartTooLongToSplit(RegistrationRun):
     def test_the_message_shows_the_path_as_written(self):
         self.assertEqual(self.result.exit_code, 0)
         self.assertOneBox("LoadLibrary Failed", f"LoadLibrary on {self.long_name} returned: ce", False)
+        self.only_record()
+
+
+class CodeAfterAPathNearItsLimit(RegistrationRun):
+    """A missing control whose full path would leave no room in the message
+    for the error code: the path gives way, the code shows."""
+
+    args = ()
+    name = "N" * 100 + ".OCX"
+
+    @classmethod
+    def configuration(cls):
+        # A control folder of 250 characters, in parts of at most 40.
+        room = 250 - len(cls.home)
+        parts = []
+        while room > 0:
+            parts.append("F" * min(40, room))
+            room -= len(parts[-1]) + 1
+        cls.folder = "\\".join(parts)
+        harness.to_unix(cls.home + cls.folder).mkdir(parents=True, exist_ok=True)
+        cls.ini = ("[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n[SystemOcx]\n"
+                   f"OcxPath={cls.folder}\n" + control(1, cls.name))
+        return super().configuration()
+
+    def test_the_message_ends_in_the_code_after_the_cut_path(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertEqual(len(self.result.boxes), 1, self.result.boxes)
+        box = self.result.boxes[0]
+        self.assertEqual(box["caption"], "LoadLibrary Failed")
+        match = re.fullmatch(r"LoadLibrary on (.+) returned: [0-9a-f]+", box["text"], re.S)
+        self.assertIsNotNone(match, box["text"])
+        full = self.home + self.folder + "\\" + self.name
+        self.assertGreater(len("LoadLibrary on ") + len(full) + len(" returned: 7e"), 359)
+        self.assertTrue(full.upper().startswith(match.group(1).upper()), box["text"])
+        self.assertEqual(len(box["text"]), 359)
         self.only_record()
 
 

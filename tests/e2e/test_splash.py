@@ -150,6 +150,10 @@ class GoneBeforeTheApplicationStarts(SplashRun):
         self.assertLess(steps.index("SplashOff"), steps.index("WinExec"))
         self.assertEqual(self.result.exit_code, 0)
 
+    def test_the_application_gets_eight_zeros_not_the_gone_splash(self):
+        self.assertWatched()
+        self.assertTrue(self.watch["CMDLINE"].endswith(" /00000000"), self.watch["CMDLINE"])
+
 
 class AMessageBoxTakesItDown(SplashRun):
     ini = "[Application]\nProgramName=GAME.EXE\n"

@@ -395,6 +395,52 @@ TEST_F(RegistrationTest, AFolderPartOver255IsRefusedWithThePathAsWritten) {
   EXPECT_THAT(Loaded(), IsEmpty());
 }
 
+struct CodeCase {
+  const char* name;
+  size_t path_length;
+  bool loads;  // false: the file is missing
+};
+
+class CodeAtTheEndTest : public RegistrationTest, public ::testing::WithParamInterface<CodeCase> {};
+
+// The code is what the user reports: the path gives way to it.
+TEST_P(CodeAtTheEndTest, AMessageEndingInACodeShowsTheCodeWhateverThePath) {
+  const CodeCase& c = GetParam();
+  Prepare("[Application]\nProgramName=GAME.EXE\n");
+  const std::string folder = "D:\\" + std::string(200, 'f') + "\\";
+  const std::string path =
+      folder + std::string(c.path_length - folder.size() - 4, 'n') + ".OCX";
+  if (c.loads) {
+    sim::AddLibrary(path,
+                    {{"DllRegisterServer", [] { return static_cast<LONG>(0x80004005u); }}});
+  }
+  EXPECT_EQ(0, RegisterOCXFile(path.c_str()));
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  const std::string lead = c.loads ? "" : "LoadLibrary on ";
+  const std::string& text = sim::MessageBoxes()[0].text;
+  const size_t tail_at = text.rfind(" returned: ");
+  ASSERT_NE(std::string::npos, tail_at) << text;
+  const std::string tail = text.substr(tail_at);
+  if (c.loads) {
+    EXPECT_EQ(" returned: 80004005", tail);
+  }
+  EXPECT_GT(tail.size(), std::string(" returned: ").size());
+  EXPECT_EQ(lead + path.substr(0, std::min(path.size(), 359 - lead.size() - tail.size())) + tail,
+            text);
+  EXPECT_LE(text.size(), 359u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registration, CodeAtTheEndTest,
+                         ::testing::Values(CodeCase{"ShortPathCannotLoad", 220, false},
+                                           CodeCase{"LongestPathCannotLoad", 359, false},
+                                           CodeCase{"ShortPathFailsToRegister", 220, true},
+                                           CodeCase{"LongestPathFailsToRegister", 359, true},
+                                           CodeCase{"PathThatJustFitsWithItsCode", 340, true},
+                                           CodeCase{"PathOneTooLongForItsCode", 341, true}),
+                         [](const ::testing::TestParamInfo<CodeCase>& info) {
+                           return info.param.name;
+                         });
+
 // ---- where a control's own imports come from ----
 
 struct ImportCase {

@@ -174,6 +174,22 @@ TEST_F(GuardTest, TheSlotsThreadIsTheOneEnumerated) {
   EXPECT_EQ(nullptr, sim::ForegroundWindow());
 }
 
+// Until a launcher of this file has started its application the slot holds
+// 0, which names no thread: the platform may hand over every top-level window
+// for it, and another program's window of the class must not come forward.
+TEST_F(GuardTest, WithAnEmptySlotTheLauncherAsksWithoutLookingAtAnyWindow) {
+  StoreSharedThreadId(0);
+  sim::HoldSemaphore("Game");
+  sim::AddThreadWindow({0x600, "GameWindow", "The Game", false});
+  sim::AddThreadWindow({0x700, "GameWindow", "", true});
+  EXPECT_EQ(1, Run());  // the prompt, answered Cancel
+  EXPECT_TRUE(sim::CallsTo("EnumThreadWindows").empty());
+  EXPECT_THAT(Captions(), ElementsAre("Error"));
+  EXPECT_EQ(kPrompt, sim::MessageBoxes()[0].text);
+  EXPECT_TRUE(ActivationCalls().empty());
+  EXPECT_EQ(nullptr, sim::ForegroundWindow());
+}
+
 struct MatchCase {
   const char* name;
   std::vector<sim::WindowSetup> windows;

@@ -625,17 +625,24 @@ TEST_P(OffTimeTest, SplashOffTimeDecidesWhenTheSplashGoes) {
   if (c.off_time != nullptr) ini += std::string("SplashOffTime=") + c.off_time + "\n";
   WriteIni(ini);
   static size_t windows_at_start;
+  static HWND splash_at_start;
   windows_at_start = 99;
+  splash_at_start = nullptr;
   sim::ScriptProcess(2, [](int wake) {
-    if (wake == 1) windows_at_start = sim::Windows().size();
+    if (wake == 1) {
+      windows_at_start = sim::Windows().size();
+      if (windows_at_start != 0) splash_at_start = sim::Windows()[0].handle;
+    }
     sim::AdvanceClock(2000);
   });
   EXPECT_EQ(0, Run());
   EXPECT_EQ(c.gone_before_start ? 0u : 1u, windows_at_start);
   EXPECT_EQ(c.gone_at_end ? 0u : 1u, sim::Windows().size());
   ASSERT_EQ(1u, sim::Processes().size());
-  EXPECT_NE(" /00000000",
-            sim::Processes()[0].command_line.substr(sim::Processes()[0].command_line.size() - 10));
+  // Only a splash still up when the application starts is named to it.
+  EXPECT_EQ(c.gone_before_start, splash_at_start == nullptr);
+  EXPECT_EQ("D:\\SETUP\\GAME.EXE" + HandleSwitch(splash_at_start),
+            sim::Processes()[0].command_line);
   EXPECT_EQ(0, OpenAtExit());
 }
 
@@ -653,6 +660,20 @@ INSTANTIATE_TEST_SUITE_P(
                       OffTimeCase{"PastTwentyNineCharacters", "00000000000000000000000000000065535",
                                   true, true}),
     [](const ::testing::TestParamInfo<OffTimeCase>& info) { return info.param.name; });
+
+// A box before the start took the splash down: its old handle may already
+// name another program's window.
+TEST_F(SplashLaunchTest, ASplashTakenDownByABoxIsNotNamedToTheApplication) {
+  WriteIni(
+      "[Application]\nApplicationName=Game\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n"
+      "[SystemOcx]\nOcx1=A.OCX\nOcx1TypeLib={L}\nOcx1Clsid={C}\nOcx1Version=1.0\n");
+  EXPECT_EQ(0, Run());
+  ASSERT_EQ(1u, sim::MessageBoxes().size());
+  EXPECT_EQ("LoadLibrary Failed", sim::MessageBoxes()[0].caption);
+  EXPECT_TRUE(sim::Windows().empty());
+  ASSERT_EQ(1u, sim::Processes().size());
+  EXPECT_EQ("D:\\SETUP\\GAME.EXE /00000000", sim::Processes()[0].command_line);
+}
 
 TEST_F(SplashLaunchTest, AMissingSplashWaveFileTakesTheSplashDownForItsMessage) {
   WriteIni("[Application]\nApplicationName=Game\nProgramName=GAME.EXE\n");
