@@ -18,9 +18,8 @@ void NarrowLibrarySearch() {
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   FARPROC entry = kernel == nullptr ? nullptr : GetProcAddress(kernel, "SetDefaultDllDirectories");
   g_default_directories_set =
-      entry != nullptr &&
-      reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void (*)()>(entry))(
-          LOAD_LIBRARY_SEARCH_SYSTEM32);
+      entry != nullptr && reinterpret_cast<SetDefaultDllDirectoriesProc>(
+                              reinterpret_cast<void (*)()>(entry))(LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!g_default_directories_set) SetDllDirectoryA("");
 }
 
@@ -32,8 +31,9 @@ void NarrowLibrarySearch() {
 HMODULE LoadControlByFullPath(const char* full_path) {
   char folder[kControlFolderCapacity];
   bool widened = GetControlFolder(folder, sizeof folder) && SetDllDirectoryA(folder);
-  HMODULE library = LoadLibraryExA(
-      full_path, nullptr, g_default_directories_set ? kControlSearch : LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE library =
+      LoadLibraryExA(full_path, nullptr,
+                     g_default_directories_set ? kControlSearch : LOAD_WITH_ALTERED_SEARCH_PATH);
   if (widened) {
     DWORD error = GetLastError();
     SetDllDirectoryA("");

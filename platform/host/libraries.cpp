@@ -75,7 +75,8 @@ std::vector<std::string> SearchFolders(const std::string& full_path, DWORD flags
       folders.push_back(FolderOf(full_path));
     if ((search & LOAD_LIBRARY_SEARCH_USER_DIRS) != 0 && !M().dll_directory.empty())
       folders.push_back(WithSeparator(M().dll_directory));
-    if ((search & LOAD_LIBRARY_SEARCH_SYSTEM32) != 0) folders.push_back(M().system_directory + "\\");
+    if ((search & LOAD_LIBRARY_SEARCH_SYSTEM32) != 0)
+      folders.push_back(M().system_directory + "\\");
     return folders;
   }
   folders.push_back(altered ? FolderOf(full_path)

@@ -64,24 +64,25 @@ TEST_P(NarrowingTest, ComesBeforeAnythingElse) {
 INSTANTIATE_TEST_SUITE_P(
     Entry, NarrowingTest,
     ::testing::Values(
-        EntryCase{"DefaultDirectories", [] {},
-                  {"GetModuleHandleA(kernel32.dll)",
-                   "GetProcAddress(SetDefaultDllDirectories)", "SetDefaultDllDirectories(0x800)"},
+        EntryCase{"DefaultDirectories",
+                  [] {},
+                  {"GetModuleHandleA(kernel32.dll)", "GetProcAddress(SetDefaultDllDirectories)",
+                   "SetDefaultDllDirectories(0x800)"},
                   0x800},
         EntryCase{"WithoutDefaultDirectories",
                   [] { sim::SetDefaultDllDirectoriesPresent(false); },
-                  {"GetModuleHandleA(kernel32.dll)",
-                   "GetProcAddress(SetDefaultDllDirectories)", "SetDllDirectoryA()"},
+                  {"GetModuleHandleA(kernel32.dll)", "GetProcAddress(SetDefaultDllDirectories)",
+                   "SetDllDirectoryA()"},
                   0},
         EntryCase{"RefusedDefaultDirectories",
                   [] { sim::FailCall("SetDefaultDllDirectories", ERROR_INVALID_PARAMETER); },
-                  {"GetModuleHandleA(kernel32.dll)",
-                   "GetProcAddress(SetDefaultDllDirectories)", "SetDefaultDllDirectories(0x800)",
-                   "SetDllDirectoryA()"},
+                  {"GetModuleHandleA(kernel32.dll)", "GetProcAddress(SetDefaultDllDirectories)",
+                   "SetDefaultDllDirectories(0x800)", "SetDllDirectoryA()"},
                   0},
         EntryCase{"NoKernelModule",
                   [] { sim::FailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 1); },
-                  {"GetModuleHandleA(kernel32.dll)", "SetDllDirectoryA()"}, 0}),
+                  {"GetModuleHandleA(kernel32.dll)", "SetDllDirectoryA()"},
+                  0}),
     [](const ::testing::TestParamInfo<EntryCase>& info) { return info.param.name; });
 
 // ---- controls ----
@@ -96,8 +97,9 @@ void ExpectBracketedLoads(const std::string& folder, size_t loads) {
     around.push_back((i > 0 ? Describe(calls[i - 1]) : "") + " | " +
                      (i + 1 < calls.size() ? Describe(calls[i + 1]) : ""));
   }
-  EXPECT_EQ(std::vector<std::string>(loads, "SetDllDirectoryA(" + folder + "\\) | SetDllDirectoryA()"),
-            around);
+  EXPECT_EQ(
+      std::vector<std::string>(loads, "SetDllDirectoryA(" + folder + "\\) | SetDllDirectoryA()"),
+      around);
 }
 
 struct ControlCase {
@@ -178,9 +180,10 @@ class ControlFailureTest : public RegistrationTest,
 // Whatever a control's load or registration gives, the control folder comes
 // out right after the load; also for the older file unregistered at exit.
 TEST_P(ControlFailureTest, TheControlFolderComesOutAfterEveryLoad) {
-  WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n"
-           "OcxPath=CTRL\n" +
-           Entry("1", "A.OCX"));
+  WriteIni(
+      "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n"
+      "OcxPath=CTRL\n" +
+      Entry("1", "A.OCX"));
   sim::MakeDirectory("D:\\SETUP\\CTRL");
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   Arrange(GetParam().control);
