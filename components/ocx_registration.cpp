@@ -7,6 +7,7 @@
 #include "base/trace.h"
 #include "components/app_registry.h"
 #include "components/file_version.h"
+#include "components/library_search.h"
 #include "components/refused_writes.h"
 #include "components/registry.h"
 #include "config/ini.h"
@@ -124,8 +125,8 @@ static int CannotLoad(const char* path, DWORD error) {
 HMODULE LoadControlLibrary(const char* path, DWORD* error) {
   char full[kControlPathCapacity];
   const char* load = path;
-  // The altered search order needs a full path; a relative one means the
-  // working directory, as a plain load of it would.
+  // The control's own folder is searched only for a full path; a relative
+  // one means the working directory, as a plain load of it would.
   if (!IsFullPath(path)) {
     DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
     if (length == 0 || length >= sizeof full) {
@@ -134,7 +135,7 @@ HMODULE LoadControlLibrary(const char* path, DWORD* error) {
     }
     load = full;
   }
-  HMODULE library = LoadLibraryExA(load, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE library = LoadControlByFullPath(load);
   *error = library == nullptr ? GetLastError() : 0;
   return library;
 }

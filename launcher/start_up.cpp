@@ -8,6 +8,7 @@
 #include "checks/single_instance.h"
 #include "components/app_registry.h"
 #include "components/core_components.h"
+#include "components/library_search.h"
 #include "components/ocx_registration.h"
 #include "components/ocx_unregistration.h"
 #include "components/refused_writes.h"
@@ -72,6 +73,7 @@ static int AdministratorRightsNeeded() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show) {
   (void)previous;
   (void)show;
+  NarrowLibrarySearch();
   // A topmost splash would cover the box; also a splash whose delay still runs.
   SetBeforeMessageHook(SplashOffForMessage);
   Switches switches = ReadSwitches(arguments);

@@ -57,13 +57,38 @@ std::string FolderOf(const std::string& full_path) {
   return full_path.substr(0, full_path.find_last_of('\\') + 1);
 }
 
-// Where the loader looks for a library's imports: the folder of the library
-// itself when asked for the altered order, else the folder of the launcher's
-// own exe; then the system folder and the working directory.
-bool ImportsFound(const sim::detail::Library& library, const std::string& full_path, bool altered) {
-  std::vector<std::string> folders = {
-      altered ? FolderOf(full_path) : FolderOf(sim::detail::FullWindowsPath(M().module_file_name)),
-      M().system_directory + "\\", M().current_directory + "\\"};
+constexpr DWORD kSearchFlags =
+    LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS | LOAD_LIBRARY_SEARCH_SYSTEM32;
+
+std::string WithSeparator(const std::string& folder) {
+  return folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
+}
+
+// Where the loader looks for a library's imports (see sim.h).
+std::vector<std::string> SearchFolders(const std::string& full_path, DWORD flags) {
+  bool altered = (flags & LOAD_WITH_ALTERED_SEARCH_PATH) != 0;
+  DWORD search = flags & kSearchFlags;
+  if (search == 0 && M().default_dll_directories != 0) search = M().default_dll_directories;
+  std::vector<std::string> folders;
+  if (search != 0) {
+    if ((search & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) != 0 || altered)
+      folders.push_back(FolderOf(full_path));
+    if ((search & LOAD_LIBRARY_SEARCH_USER_DIRS) != 0 && !M().dll_directory.empty())
+      folders.push_back(WithSeparator(M().dll_directory));
+    if ((search & LOAD_LIBRARY_SEARCH_SYSTEM32) != 0)
+      folders.push_back(M().system_directory + "\\");
+    return folders;
+  }
+  folders.push_back(altered ? FolderOf(full_path)
+                            : FolderOf(sim::detail::FullWindowsPath(M().module_file_name)));
+  if (!M().dll_directory.empty()) folders.push_back(WithSeparator(M().dll_directory));
+  folders.push_back(M().system_directory + "\\");
+  if (!M().dll_directory_set) folders.push_back(M().current_directory + "\\");
+  return folders;
+}
+
+bool ImportsFound(const sim::detail::Library& library, const std::string& full_path, DWORD flags) {
+  std::vector<std::string> folders = SearchFolders(full_path, flags);
   for (const std::string& name : library.imports) {
     bool found = false;
     for (const std::string& folder : folders) found = found || sim::detail::IsFile(folder + name);
@@ -72,7 +97,21 @@ bool ImportsFound(const sim::detail::Library& library, const std::string& full_p
   return true;
 }
 
-HMODULE Load(LPCSTR path, bool altered) {
+bool IsFull(const char* path) {
+  return (isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\') ||
+         (path[0] == '\\' && path[1] == '\\');
+}
+
+HMODULE Load(LPCSTR path, DWORD flags) {
+  DWORD search = flags & kSearchFlags;
+  // Unknown flags to a loader without the update; the library's own folder
+  // needs a full path; the old and new orders do not mix.
+  if (search != 0 &&
+      (!M().has_default_dll_directories || (flags & LOAD_WITH_ALTERED_SEARCH_PATH) != 0 ||
+       ((search & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) != 0 && (path == nullptr || !IsFull(path))))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
   if (path == nullptr || !sim::detail::IsFile(path)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
@@ -82,7 +121,7 @@ HMODULE Load(LPCSTR path, bool altered) {
     SetLastError(ERROR_BAD_EXE_FORMAT);
     return nullptr;
   }
-  if (!ImportsFound(found->second, sim::detail::FullWindowsPath(path), altered)) {
+  if (!ImportsFound(found->second, sim::detail::FullWindowsPath(path), flags)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
@@ -90,9 +129,24 @@ HMODULE Load(LPCSTR path, bool altered) {
   return reinterpret_cast<HMODULE>(&found->second);
 }
 
+BOOL WINAPI SetDefaultDllDirectories(DWORD flags) {
+  if (Enter("SetDefaultDllDirectories", {Hex(flags)})) return FALSE;
+  // The library's own folder has no meaning for a process-wide search.
+  if (flags == 0 || (flags & LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR) != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  M().default_dll_directories = flags;
+  return TRUE;
+}
+
 }  // namespace
 
 namespace sim {
+
+void SetDefaultDllDirectoriesPresent(bool present) { M().has_default_dll_directories = present; }
+
+DWORD DefaultDllDirectories() { return M().default_dll_directories; }
 
 void AddLibrary(const std::string& windows_path,
                 std::map<std::string, std::function<LONG()>> entries,
@@ -119,7 +173,7 @@ bool LibraryLoaded(const std::string& windows_path) {
 
 HMODULE WINAPI LoadLibraryA(LPCSTR path) {
   if (Enter("LoadLibraryA", {Text(path)})) return nullptr;
-  return Load(path, false);
+  return Load(path, 0);
 }
 
 HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
@@ -129,7 +183,7 @@ HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  return Load(path, (flags & LOAD_WITH_ALTERED_SEARCH_PATH) != 0);
+  return Load(path, flags);
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
@@ -145,6 +199,10 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
   if (module == Kernel32()) {
     if (name != nullptr && std::string(name) == "GlobalMemoryStatusEx") {
       return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&GlobalMemoryStatusEx));
+    }
+    if (name != nullptr && std::string(name) == "SetDefaultDllDirectories" &&
+        M().has_default_dll_directories) {
+      return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&SetDefaultDllDirectories));
     }
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
@@ -177,5 +235,14 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
     return FALSE;
   }
   --library->loads;
+  return TRUE;
+}
+
+// An empty folder takes the working directory out of the search; no folder
+// (null) puts it back.
+BOOL WINAPI SetDllDirectoryA(LPCSTR path) {
+  if (Enter("SetDllDirectoryA", {Text(path)})) return FALSE;
+  M().dll_directory_set = path != nullptr;
+  M().dll_directory = path == nullptr ? "" : path;
   return TRUE;
 }

@@ -34,6 +34,10 @@ int OpenSemaphoreHandleCount() {
 void EndLauncherProcess() {
   for (const auto& entry : M().semaphore_handles) M().open_handles.erase(entry.first);
   M().semaphore_handles.clear();
+  // The library search is the process's own.
+  M().default_dll_directories = 0;
+  M().dll_directory_set = false;
+  M().dll_directory.clear();
 }
 }  // namespace sim
 

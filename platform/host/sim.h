@@ -260,6 +260,18 @@ void SetStandardUser(bool on);
 void AddLibrary(const std::string& windows_path,
                 std::map<std::string, std::function<LONG()>> entries,
                 std::vector<std::string> imports = {});
+// A kernel32 without SetDefaultDllDirectories (Vista, 7 without its loader
+// update): GetProcAddress does not find it and LoadLibraryExA refuses the
+// LOAD_LIBRARY_SEARCH_* flags. GetProcAddress hands it out otherwise; once it
+// took, loads without those flags search only the folders it named, and each
+// LOAD_LIBRARY_SEARCH_* flag searches its folder: the library's own (for a
+// full path only), SetDllDirectoryA's, the system folder. Without it a load
+// searches the library's own folder (altered order) or the exe's, then
+// SetDllDirectoryA's folder, the system folder, and the working directory
+// unless SetDllDirectoryA was called.
+void SetDefaultDllDirectoriesPresent(bool present);
+// The flags SetDefaultDllDirectories took, 0 when it never did.
+DWORD DefaultDllDirectories();
 // Libraries loaded and not freed, counted apart from handles that must be closed.
 int LoadedLibraryCount();
 bool LibraryLoaded(const std::string& windows_path);

@@ -99,6 +99,12 @@ struct Machine {
   std::string temp_path = "C:\\TEMP\\";
   std::vector<std::pair<BYTE, BYTE>> lead_bytes;
   std::string system_directory = "C:\\WINDOWS\\SYSTEM32";
+  // the library search: whether kernel32 has SetDefaultDllDirectories, the
+  // flags it was given (0: never called), and SetDllDirectoryA's folder
+  bool has_default_dll_directories = true;
+  DWORD default_dll_directories = 0;
+  bool dll_directory_set = false;
+  std::string dll_directory;
   // the launcher's environment, in the order the variables were set
   std::vector<std::pair<std::string, std::string>> environment = {{"SystemRoot", "C:\\WINDOWS"}};
 

@@ -104,5 +104,46 @@ class FullLaunchBesidePlantedLibraries(test_registration.RegistrationRun):
         self.assertEqual(loads, [])
 
 
+
+class ThemingBesideTheLauncher(test_registration.RegistrationRun):
+    """A uxtheme.dll beside the launcher. Wine's user32 loads uxtheme.dll by its
+    bare name when the launcher makes its first window (the splash), long after
+    the exe's imports were resolved: only the launcher's own narrowing of the
+    search keeps the planted one out. A control registers too, so its load runs
+    with the control folder in the search."""
+
+    ini = ("[Application]\nApplicationName=Product\nProgramName=GAME.EXE\n"
+           "[SystemOcx]\nOcxPath=CTRL\n" + test_registration.control(1, "NEW.OCX"))
+    controls = (("NEW.OCX", "control_new.ocx"),)
+
+    @classmethod
+    def run_once(cls, launcher):
+        cls.launcher_folder = launcher.parent
+        shutil.copyfile(harness.WIN32_BIN / "planted_uxtheme.dll", cls.launcher_folder / "uxtheme.dll")
+        overrides = harness.session().env["WINEDLLOVERRIDES"] + ";uxtheme=n,b"
+        return harness.run_launcher(cls.scenario, launcher, cls.args, environment={
+            "WINEDLLOVERRIDES": overrides, "WINEDEBUG": harness.session().env["WINEDEBUG"] + ",+loaddll"})
+
+    def uxtheme_loads(self):
+        return [line for line in self.result.stderr.splitlines()
+                if "loaddll" in line and " Loaded " in line and "uxtheme.dll" in line.lower()]
+
+    def test_the_launch_itself_succeeds(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertNoBox()
+        self.assertEqual(harness.reg_value(test_registration.SERVER_KEY), ("REG_SZ", self.home + "CTRL\\NEW.OCX"))
+
+    def test_theming_comes_from_the_system_folder(self):
+        # Without this load the check below would pass for a run that never
+        # looked for uxtheme.dll at all.
+        loads = self.uxtheme_loads()
+        self.assertTrue(any("\\\\system32\\\\uxtheme.dll" in line.lower() for line in loads), loads)
+
+    def test_the_planted_theming_library_is_never_loaded(self):
+        self.assertEqual(planted_log(self.launcher_folder), [])
+        folder = harness.to_windows(self.launcher_folder).lower()
+        self.assertEqual([line for line in self.uxtheme_loads() if folder.replace("\\", "\\\\") in line.lower()], [])
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)

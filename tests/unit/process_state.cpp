@@ -5,6 +5,7 @@
 void ResetTraceForTests();
 void ResetMessageHookForTests();
 void ResetIniForTests();
+void ResetLibrarySearchForTests();
 void ResetSingleInstanceForTests();
 void ResetThreadSlotForTests();
 void ResetApplicationKeysForTests();
@@ -16,6 +17,7 @@ void ResetProcessStateForTests() {
   ResetTraceForTests();
   ResetMessageHookForTests();
   ResetIniForTests();
+  ResetLibrarySearchForTests();
   ResetSingleInstanceForTests();
   ResetApplicationKeysForTests();
   ResetRefusedWritesForTests();

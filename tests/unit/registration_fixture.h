@@ -53,11 +53,13 @@ class RegistrationTest : public LaunchTest {
     sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32", "", path);
   }
 
-  // Control files loaded, each with its own folder searched first.
+  // Control files loaded, each with its own folder searched first: by the
+  // search flags once the process's search is narrowed, else the altered order.
   static std::vector<std::string> Loaded() {
     std::vector<std::string> paths;
+    const char* flags = sim::DefaultDllDirectories() != 0 ? "0xd00" : "0x8";
     for (const sim::Call& call : sim::CallsTo("LoadLibraryExA")) {
-      EXPECT_EQ("0x8", call.args[2]) << call.args[0];
+      EXPECT_EQ(flags, call.args[2]) << call.args[0];
       paths.push_back(call.args[0]);
     }
     EXPECT_TRUE(sim::CallsTo("LoadLibraryA").empty());
