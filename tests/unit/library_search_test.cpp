@@ -12,14 +12,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-const std::string kLib = "{L}\\1.0\\0\\win32";
-const char* const kNew = "versioned.dll";   // 2.10.0.5
-const char* const kOld = "no_version.dll";  // no version: older than anything
-
-std::string Entry(const std::string& n, const std::string& file) {
-  return "Ocx" + n + "=" + file + "\nOcx" + n + "TypeLib=" + kLib + "\nOcx" + n + "Clsid={C}\nOcx" +
-         n + "Version=1.0\n";
-}
 
 std::string Describe(const sim::Call& call) {
   std::string text = call.name + "(";
@@ -117,14 +109,7 @@ class ControlSearchTest : public RegistrationTest,
 TEST_P(ControlSearchTest, KeepsTheControlsOwnOrder) {
   const ControlCase& c = GetParam();
   sim::SetDefaultDllDirectoriesPresent(c.default_directories);
-  WriteIni(
-      "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcxPath=CTRL\n"
-      "[ApplicationOcx]\n" +
-      Entry("1", "B.OCX"));
-  sim::MakeDirectory("D:\\SETUP\\CTRL");
-  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
-  AddControl("D:\\SETUP\\B.OCX", kLib, "{C}", kNew, 0, {"HELPER.DLL"});
-  sim::AddLibrary(c.helper, {});
+  ArrangeControlImporting(c.helper);
   EXPECT_EQ(0, Run());
   EXPECT_EQ(c.registered, sim::LibraryLoaded("D:\\SETUP\\B.OCX"));
   EXPECT_THAT(Loaded(), ElementsAre("D:\\SETUP\\B.OCX"));

@@ -13,6 +13,18 @@
 // The application registry key of the identity WriteIni adds.
 const std::string kAppKey = "Software\\Maker\\Product\\2.0";
 
+// The control every registration test configures: type library {L} 1.0 and
+// class {C}; version files newer (2.10.0.5) and older (no version) than 1.0.
+inline const std::string kLib = "{L}\\1.0\\0\\win32";
+inline const char* const kNew = "versioned.dll";
+inline const char* const kOld = "no_version.dll";
+
+// A full entry for control n (n as written in its key).
+inline std::string Entry(const std::string& n, const std::string& file) {
+  return "Ocx" + n + "=" + file + "\nOcx" + n + "TypeLib=" + kLib + "\nOcx" + n + "Clsid={C}\nOcx" +
+         n + "Version=1.0\n";
+}
+
 class RegistrationTest : public LaunchTest {
  protected:
   // Reads the configuration and the application names, as the launcher does.
@@ -51,6 +63,19 @@ class RegistrationTest : public LaunchTest {
                        const std::string& path) {
     sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + type_library, "", path);
     sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\" + clsid + "\\InprocServer32", "", path);
+  }
+
+  // The launcher is D:\SETUP.EXE, the control D:\SETUP\B.OCX imports
+  // HELPER.DLL, which lies only at helper; the control folder is D:\SETUP\CTRL.
+  void ArrangeControlImporting(const std::string& helper) {
+    WriteIni(
+        "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcxPath=CTRL\n"
+        "[ApplicationOcx]\n" +
+        Entry("1", "B.OCX"));
+    sim::MakeDirectory("D:\\SETUP\\CTRL");
+    sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
+    AddControl("D:\\SETUP\\B.OCX", kLib, "{C}", kNew, 0, {"HELPER.DLL"});
+    sim::AddLibrary(helper, {});
   }
 
   // Control files loaded, each with its own folder searched first: by the

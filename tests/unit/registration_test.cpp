@@ -16,16 +16,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-const std::string kLib = "{L}\\1.0\\0\\win32";
 const std::string kRecord = kAppKey + "\\{L}\\1.0\\0\\win32";
-const char* const kNew = "versioned.dll";   // 2.10.0.5
-const char* const kOld = "no_version.dll";  // no version: older than anything
-
-// A full entry for control n (n as written in its key).
-std::string Entry(const std::string& n, const std::string& file) {
-  return "Ocx" + n + "=" + file + "\nOcx" + n + "TypeLib=" + kLib + "\nOcx" + n + "Clsid={C}\nOcx" +
-         n + "Version=1.0\n";
-}
 
 // ---- IsRegistered ----
 
@@ -455,14 +446,7 @@ class ImportTest : public RegistrationTest, public ::testing::WithParamInterface
 // working directory is the control folder.
 TEST_P(ImportTest, AControlFindsItsImportsBesideItselfFirst) {
   const ImportCase& c = GetParam();
-  WriteIni(
-      "[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\nOcxPath=CTRL\n"
-      "[ApplicationOcx]\n" +
-      Entry("1", "B.OCX"));
-  sim::MakeDirectory("D:\\SETUP\\CTRL");
-  sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
-  AddControl("D:\\SETUP\\B.OCX", kLib, "{C}", kNew, 0, {"HELPER.DLL"});
-  sim::AddLibrary(c.helper, {});
+  ArrangeControlImporting(c.helper);
   EXPECT_EQ(0, Run());
   EXPECT_EQ(c.registered, sim::LibraryLoaded("D:\\SETUP\\B.OCX") ? 1 : 0);
   EXPECT_THAT(Loaded(), ElementsAre("D:\\SETUP\\B.OCX"));

@@ -12,10 +12,7 @@ namespace {
 
 using ::testing::IsEmpty;
 
-const std::string kLib = "{L}\\1.0\\0\\win32";
 const std::string kRecord = kAppKey + "\\{L}\\1.0\\0\\win32";
-const char* const kNew = "versioned.dll";
-const char* const kOld = "no_version.dll";
 constexpr LONG kAccessDenied = static_cast<LONG>(0x80070005u);
 constexpr LONG kRegistryAccess = static_cast<LONG>(0x8002801Cu);
 const char* const kAdministratorCaption = "Administrator rights needed";
