@@ -224,9 +224,13 @@ struct SoundRecord {
 };
 const std::vector<SoundRecord>& Sounds();
 
-// The registry. Roots are HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT; paths
+// The registry. Roots are HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER; paths
 // have one or more levels joined by backslashes; names ignore case. Keys made
 // here have no class and are lasting unless MakeRegistryKey is told otherwise.
+// HKEY_CLASSES_ROOT is the merged view of both roots' Software\Classes, as
+// for an interactive user, elevated or not: below a top-level key (TypeLib,
+// CLSID), a key the user's classes hold hides the machine's whole key of that
+// name. Keys made here through HKEY_CLASSES_ROOT go to the machine's classes.
 void SetRegistryValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
                       const std::vector<BYTE>& data);
 // A REG_SZ value stored with its terminating NUL.
@@ -246,8 +250,8 @@ bool RegistryValue(HKEY root, const std::string& path, const std::string& name, 
 std::string RegistryText(HKEY root, const std::string& path, const std::string& name);
 // What a restart of the system does: volatile keys are gone.
 void RestartSystem();
-// A user without administrator rights: every key of both roots may be read,
-// none written. Creating a key, opening one with any write right and setting
+// A user without administrator rights: every key may be read, none of the
+// machine's written. Creating a key, opening one with any write right and setting
 // a value fail with ERROR_ACCESS_DENIED; RegOpenKeyA (which asks for the most
 // the user may have) opens for reading.
 void SetStandardUser(bool on);

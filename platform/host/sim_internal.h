@@ -69,6 +69,11 @@ struct RegistryKey {
 struct OpenKey {
   RegistryKey* key;
   REGSAM access;
+  bool user_hive = false;  // below HKEY_CURRENT_USER, which its user may write
+  // Opened through HKEY_CLASSES_ROOT: its levels below it, so that keys
+  // opened below it are looked for in the merged view again.
+  bool classes_view = false;
+  std::vector<std::string> classes_levels;
 };
 
 struct Library {
@@ -167,11 +172,12 @@ struct Machine {
   std::map<std::pair<int, int>, Resource> resources;
   std::vector<SoundRecord> sounds;
 
-  // registry: the two roots the launcher uses, and keys opened on them
-  RegistryKey classes_root;
+  // registry: the machine's and the user's roots, and keys opened on them;
+  // HKEY_CLASSES_ROOT is a view of both Software\Classes keys
   RegistryKey local_machine;
+  RegistryKey current_user;
   std::map<HKEY, OpenKey> open_keys;
-  bool standard_user = false;  // both roots grant reading only
+  bool standard_user = false;  // the machine's keys grant reading only
 
   // libraries by host path; entry points handed out, by slot
   std::map<std::string, Library> libraries;
