@@ -200,8 +200,41 @@ static LONG WriteRecord(const char* type_library, const char* file_path) {
   return status;
 }
 
+// The walk at exit looks for a record only at <library>\<the library's
+// first version>\0\win32: one anywhere else would never be walked, and one of
+// another version would hide that version's record or be hidden by it.
+static int WalkWouldFind(const char* type_library) {
+  const char* version = strchr(type_library, '\\');
+  const char* tail = version == nullptr ? nullptr : strchr(version + 1, '\\');
+  if (version == type_library || tail == nullptr || tail == version + 1 ||
+      !EqualsNoCase(tail, "\\0\\win32"))
+    return 0;
+  char part[kRegistryTextCapacity], path[kRecordKeyPathCapacity], first[kRegistryTextCapacity];
+  if (!CopyTextPart(part, sizeof part, type_library, static_cast<size_t>(version - type_library)) ||
+      !RecordKeyPath(path, sizeof path, part) ||
+      !CopyTextPart(part, sizeof part, version + 1, static_cast<size_t>(tail - version - 1)))
+    return 0;
+  SoftwareKey library;
+  int found = 1;
+  if (OpenSoftwareKey(path, KEY_READ, &library) == ERROR_SUCCESS) {
+    DWORD size = sizeof first;
+    FILETIME written;
+    if (RegEnumKeyExA(library.key, 0, first, &size, nullptr, nullptr, nullptr, &written) ==
+        ERROR_SUCCESS)
+      found = EqualsNoCase(first, part);
+  }
+  CloseSoftwareKey(library);
+  return found;
+}
+
 int CreateOCXKey(const char* type_library, const char* file_path) {
   TraceEvent("CreateOCXKey");
+  if (!WalkWouldFind(type_library)) {
+    char line[kTraceLineCapacity];
+    FormatText(line, sizeof line, "No record: the walk at exit would not find %s", type_library);
+    TraceEvent(line);
+    return 0;
+  }
   LONG status = WriteRecord(type_library, file_path);
   if (IsAccessDenied(status)) NoteRefusedWrite();
   return status == ERROR_SUCCESS ? 1 : 0;

@@ -12,7 +12,7 @@ constexpr unsigned kControlPathCapacity = 360;
 // Both passes, SystemOcx first; 1 when both reached the end of their lists.
 int RegisterOCXs();
 int RegisterOCX(const char* section);
-// What the registry says of a control, read only.
+// What the machine's classes say of a control, read only.
 struct Registration {
   int type_library_found;            // the type library names an existing file
   int class_found;                   // so does the class's InprocServer32, or the class is NONE
@@ -28,6 +28,9 @@ int ProbeRegistration(const char* class_key, const char* type_library, const cha
 // complain is set.
 int ReadCompanions(const char* section, unsigned ordinal, char* type_library, char* class_key,
                    char* version, char* key, int complain);
+// The Ocx<n>Clsid value (kControlValueCapacity bytes) of the first control of
+// either list whose Ocx<n>TypeLib is type_library; 0 (and empty) when none is.
+int FindConfiguredClass(const char* type_library, char* class_key);
 // 1 when the control counts as registered and current; may leave a record
 // naming the older file that is registered now.
 int IsRegistered(const char* control, const char* class_key, const char* type_library,
