@@ -216,6 +216,15 @@ void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile) {
   MakePath(root, path, is_volatile);
 }
 
+void DeleteRegistryKey(HKEY root, const std::string& path) {
+  std::vector<std::string> levels = TestLevels(path);
+  if (levels.empty()) return;
+  std::string name = levels.back();
+  levels.pop_back();
+  RegistryKey* parent = Look(root, levels);
+  if (parent != nullptr) parent->subkeys.erase(Upper(name));
+}
+
 bool RegistryKeyExists(HKEY root, const std::string& path) {
   return Look(root, TestLevels(path)) != nullptr;
 }

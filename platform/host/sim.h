@@ -20,6 +20,7 @@ void Reset();
 bool WriteFile(const std::string& windows_path, const std::string& content);
 bool MakeDirectory(const std::string& windows_path);
 bool FileExists(const std::string& windows_path);
+bool RemoveFile(const std::string& windows_path);
 std::string CurrentDirectory();
 
 // A file's whole content; empty when there is none.
@@ -238,6 +239,8 @@ void SetRegistryText(HKEY root, const std::string& path, const std::string& name
                      const std::string& text);
 void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile = false);
 bool RegistryKeyExists(HKEY root, const std::string& path);
+// Deletes the key with all below it, as a control's unregistration does.
+void DeleteRegistryKey(HKEY root, const std::string& path);
 struct RegistryKeyInfo {
   std::string key_class;
   bool is_volatile;
