@@ -200,10 +200,7 @@ static LONG WriteRecord(const char* type_library, const char* file_path) {
   return status;
 }
 
-// The walk at exit looks for a record only at <library>\<the library's
-// first version>\0\win32: one anywhere else would never be walked, and one of
-// another version would hide that version's record or be hidden by it.
-static int WalkWouldFind(const char* type_library) {
+int RecordWouldBeWalked(const char* type_library) {
   const char* version = strchr(type_library, '\\');
   const char* tail = version == nullptr ? nullptr : strchr(version + 1, '\\');
   if (version == type_library || tail == nullptr || tail == version + 1 ||
@@ -229,7 +226,7 @@ static int WalkWouldFind(const char* type_library) {
 
 int CreateOCXKey(const char* type_library, const char* file_path) {
   TraceEvent("CreateOCXKey");
-  if (!WalkWouldFind(type_library)) {
+  if (!RecordWouldBeWalked(type_library)) {
     char line[kTraceLineCapacity];
     FormatText(line, sizeof line, "No record: the walk at exit would not find %s", type_library);
     TraceEvent(line);
