@@ -6,7 +6,9 @@
  * definitions: CONTROL_TYPELIB and CONTROL_CLSID name other keys;
  * CONTROL_REGISTER_FAILS makes DllRegisterServer report E_FAIL;
  * CONTROL_NO_REGISTER leaves it out; CONTROL_NOTE_KEY names an HKCR key whose
- * default value each DllUnregisterServer call sets to this file's path. */
+ * default value each DllUnregisterServer call sets to this file's path;
+ * CONTROL_SHOWS_A_BOX makes DllRegisterServer show a box of its own first, as
+ * some controls do. */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -40,6 +42,9 @@ __declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) {
   char path[MAX_PATH];
   DWORD length = OwnPath(path, sizeof path);
   if (length == 0) return E_FAIL;
+#ifdef CONTROL_SHOWS_A_BOX
+  MessageBoxA(NULL, "The control is being set up.", "Control setup", MB_OK);
+#endif
   if (RegSetValueA(HKEY_CLASSES_ROOT, TYPE_LIBRARY_KEY, REG_SZ, path, length) != ERROR_SUCCESS)
     return E_FAIL;
   if (RegSetValueA(HKEY_CLASSES_ROOT, SERVER_KEY, REG_SZ, path, length) != ERROR_SUCCESS)
