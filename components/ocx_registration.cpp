@@ -6,6 +6,7 @@
 #include "base/message.h"
 #include "base/trace.h"
 #include "components/app_registry.h"
+#include "components/control_code_hooks.h"
 #include "components/file_version.h"
 #include "components/library_search.h"
 #include "components/machine_registration.h"
@@ -86,7 +87,10 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
 
 LONG CallSelfRegisterEntry(FARPROC entry) {
   using SelfRegisterEntry = LONG(WINAPI*)();
-  return reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
+  BeforeControlCode();
+  LONG status = reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
+  AfterControlCode();
+  return status;
 }
 
 // "<lead><path> returned: <code>": the path gives way so that the code,

@@ -42,5 +42,6 @@ int RegisterOCXFile(const char* path);
 // path without a drive and root is made full against the working directory.
 // error receives the load's error code, 0 on success.
 HMODULE LoadControlLibrary(const char* path, DWORD* error);
-// Calls a control's DllRegisterServer or DllUnregisterServer; the status it gives.
+// Calls a control's DllRegisterServer or DllUnregisterServer, between the
+// control code hooks; the status it gives.
 LONG CallSelfRegisterEntry(FARPROC entry);

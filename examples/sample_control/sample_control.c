@@ -9,7 +9,8 @@
  * DllUnregisterServer delete the class key and the type library's version key
  * whatever file they name, as many real controls do; CONTROL_NOTE_KEY names an
  * HKCR key whose default value each DllUnregisterServer call sets to this
- * file's path. */
+ * file's path; CONTROL_SHOWS_A_BOX makes DllRegisterServer show a box of its
+ * own first, as some controls do. */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -45,6 +46,9 @@ __declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) {
   char path[MAX_PATH];
   DWORD length = OwnPath(path, sizeof path);
   if (length == 0) return E_FAIL;
+#ifdef CONTROL_SHOWS_A_BOX
+  MessageBoxA(NULL, "The control is being set up.", "Control setup", MB_OK);
+#endif
   if (RegSetValueA(HKEY_CLASSES_ROOT, TYPE_LIBRARY_KEY, REG_SZ, path, length) != ERROR_SUCCESS)
     return E_FAIL;
   if (RegSetValueA(HKEY_CLASSES_ROOT, SERVER_KEY, REG_SZ, path, length) != ERROR_SUCCESS)

@@ -58,6 +58,7 @@ struct MessageBoxRecord {
   UINT type;
   int answer;
   std::vector<HWND> windows_up;  // the launcher's windows while the box showed
+  std::vector<HWND> covered_by;  // those of them that were topmost, above an ordinary box
 };
 void QueueAnswer(int answer);
 const std::vector<MessageBoxRecord>& MessageBoxes();
@@ -91,6 +92,11 @@ void EndApplicationAfterPeeks(int peeks);
 bool QueueRanAway();
 void PostQueueMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 std::vector<MSG> DispatchedMessages();
+// PostQuitMessage sets a flag rather than posting: PeekMessageA makes up one
+// WM_QUIT (no window, the last exit code as wParam) once no posted message is
+// left, before paint and timer messages, and only PM_REMOVE clears the flag;
+// a wait wakes for it. True while the flag is set.
+bool QuitPending(int* exit_code);
 
 // Display: the colour depth GetDeviceCaps reports for the desktop's device
 // context (16 on a fresh machine).

@@ -150,6 +150,8 @@ struct Machine {
   bool ran_away = false;  // the launcher kept at its queue without end
   std::deque<MSG> queue;
   std::vector<MSG> dispatched;
+  bool quit_posted = false;  // PostQuitMessage's flag, with the last code it was given
+  int quit_code = 0;
 
   // windows, classes and timers
   int screen_width = 1024;
@@ -238,6 +240,9 @@ bool SameName(const std::string& a, const char* b);
 // a window that needs painting, then WM_TIMER for a due timer.
 bool HasGeneratedMessage();
 bool TakeGeneratedMessage(MSG* msg, bool remove);
+// Applies SetWindowPos's insert_after to one of the launcher's own windows;
+// false when the window is none of them.
+bool PlaceOwnWindow(HWND window, HWND insert_after);
 // Calls the window's procedure; false when there is no such window.
 bool CallWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
 
