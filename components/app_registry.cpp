@@ -203,22 +203,20 @@ static LONG WriteRecord(const char* type_library, const char* file_path) {
 int RecordWouldBeWalked(const char* type_library) {
   const char* version = strchr(type_library, '\\');
   const char* tail = version == nullptr ? nullptr : strchr(version + 1, '\\');
+  char path[kRecordKeyPathCapacity], first[kRegistryTextCapacity];
   if (version == type_library || tail == nullptr || tail == version + 1 ||
-      !EqualsNoCase(tail, "\\0\\win32"))
+      !EqualsNoCase(tail, "\\0\\win32") || !RecordKeyPath(path, sizeof path, type_library))
     return 0;
-  char part[kRegistryTextCapacity], path[kRecordKeyPathCapacity], first[kRegistryTextCapacity];
-  if (!CopyTextPart(part, sizeof part, type_library, static_cast<size_t>(version - type_library)) ||
-      !RecordKeyPath(path, sizeof path, part) ||
-      !CopyTextPart(part, sizeof part, version + 1, static_cast<size_t>(tail - version - 1)))
-    return 0;
+  path[strlen(path) - strlen(version)] = '\0';  // the library's key
   SoftwareKey library;
   int found = 1;
   if (OpenSoftwareKey(path, KEY_READ, &library) == ERROR_SUCCESS) {
     DWORD size = sizeof first;
     FILETIME written;
+    // Its first version, with the shape's tail, must be this one.
     if (RegEnumKeyExA(library.key, 0, first, &size, nullptr, nullptr, nullptr, &written) ==
         ERROR_SUCCESS)
-      found = EqualsNoCase(first, part);
+      found = AppendText(first, sizeof first, tail) && EqualsNoCase(first, version + 1);
   }
   CloseSoftwareKey(library);
   return found;
@@ -227,9 +225,7 @@ int RecordWouldBeWalked(const char* type_library) {
 int CreateOCXKey(const char* type_library, const char* file_path) {
   TraceEvent("CreateOCXKey");
   if (!RecordWouldBeWalked(type_library)) {
-    char line[kTraceLineCapacity];
-    FormatText(line, sizeof line, "No record: the walk at exit would not find %s", type_library);
-    TraceEvent(line);
+    TraceNamed("No record: the walk at exit would not find ", type_library);
     return 0;
   }
   LONG status = WriteRecord(type_library, file_path);

@@ -1,25 +1,16 @@
 #include "components/control_code_hooks.h"
 
-static void (*g_before)() = nullptr;
-static void (*g_after)() = nullptr;
+static void (*g_hook)(int) = nullptr;
 
-void SetControlCodeHooks(void (*before)(), void (*after)()) {
-  g_before = before;
-  g_after = after;
-}
+void SetControlCodeHook(void (*hook)(int returning)) { g_hook = hook; }
 
-void BeforeControlCode() {
-  if (g_before != nullptr) g_before();
-}
-
-void AfterControlCode() {
-  if (g_after != nullptr) g_after();
+void AroundControlCode(int returning) {
+  if (g_hook != nullptr) g_hook(returning);
 }
 
 // A new process's start values, for the host tests (tests/unit/process_state.h).
 #if defined(PRELAUNCH_TESTING)
 void ResetControlCodeHooksForTests() {
-  g_before = nullptr;
-  g_after = nullptr;
+  g_hook = nullptr;
 }
 #endif

@@ -4,9 +4,8 @@
 // cannot reach the splash.
 #pragma once
 
-// Called just before and just after each call into a control from now on;
-// null for nothing.
-void SetControlCodeHooks(void (*before)(), void (*after)());
+// Called just before (returning 0) and just after (1) each call into a
+// control from now on; null for nothing.
+void SetControlCodeHook(void (*hook)(int returning));
 
-void BeforeControlCode();
-void AfterControlCode();
+void AroundControlCode(int returning);

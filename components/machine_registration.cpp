@@ -98,15 +98,13 @@ static void TraceIfOther(const char* sub_key, const char* machine_path) {
   char path[kRegistryTextCapacity];
   if (!ReadClassesPath(HKEY_CURRENT_USER, sub_key, path) || EqualsNoCase(path, machine_path))
     return;
-  char line[kTraceLineCapacity];
-  FormatText(line, sizeof line, "Per-user registration not used: %s", path);
-  TraceEvent(line);
+  TraceNamed("Per-user registration not used: ", path);
 }
 
-void TracePerUserRegistration(const char* type_library, const char* class_key) {
-  MachineRegistration machine;
-  ReadMachineRegistration(type_library, class_key, &machine);
+void TracePerUserRegistration(const char* type_library, const char* class_key,
+                              const char* machine_path) {
+  // The key whose file the probe goes by: the server's, else the type library's.
   char sub_key[kClassesKeyPathCapacity];
-  if (TypeLibraryKey(sub_key, type_library)) TraceIfOther(sub_key, machine.type_library);
-  if (HasClass(class_key) && ServerKey(sub_key, class_key)) TraceIfOther(sub_key, machine.server);
+  if (HasClass(class_key) ? ServerKey(sub_key, class_key) : TypeLibraryKey(sub_key, type_library))
+    TraceIfOther(sub_key, machine_path);
 }

@@ -39,6 +39,8 @@ int NamesFile(const MachineRegistration& names, const char* path);
 const char* LostFile(const char* type_library, const char* class_key,
                      const MachineRegistration& before);
 
-// Traces each of the user's own registrations of the control that names
-// another file than the machine's: they are never recorded or loaded.
-void TracePerUserRegistration(const char* type_library, const char* class_key);
+// Traces the user's own registration of the control (its class's server, or
+// its type library without a class) where it names another file than
+// machine_path, the machine's: it is never recorded or loaded.
+void TracePerUserRegistration(const char* type_library, const char* class_key,
+                              const char* machine_path);

@@ -19,45 +19,26 @@
 
 constexpr DWORD kPathTooLong = 0xCE;  // ERROR_FILENAME_EXCED_RANGE
 
-// Reads a key's default value and tells whether the file it names exists.
-static int NamesExistingFile(HKEY parent, const char* sub_key, char* path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyA(parent, sub_key, &key) != ERROR_SUCCESS) return 0;
-  int found = ReadRegisteredPath(key, path) && FileExists(path);
-  RegCloseKey(key);
-  return found;
-}
-
-int ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
-                      Registration* found) {
+void ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
+                       Registration* found) {
   found->class_found = found->version_found = found->type_library_found = 0;
   found->path[0] = '\0';
-
-  HKEY type_libraries = nullptr;
-  if (OpenMachineClasses("TypeLib", &type_libraries) != ERROR_SUCCESS) return 0;
-  if (NamesExistingFile(type_libraries, type_library, found->path)) {
-    found->type_library_found = 1;
-    found->version_found = CompareFileVersion(found->path, dotted_version);
+  MachineRegistration names;
+  ReadMachineRegistration(type_library, class_key, &names);
+  if (!FileExists(names.type_library)) return;
+  found->type_library_found = 1;
+  CopyText(found->path, sizeof found->path, names.type_library);
+  found->version_found = CompareFileVersion(found->path, dotted_version);
+  // A control without a class of its own: its type library decides.
+  if (EqualsNoCase(class_key, kNoClass)) {
+    found->class_found = 1;
+    return;
   }
-  RegCloseKey(type_libraries);
-  if (!found->type_library_found) return 1;
-
-  HKEY classes = nullptr;
-  if (OpenMachineClasses("CLSID", &classes) != ERROR_SUCCESS) return 0;
-  HKEY class_entry = nullptr;
-  if (RegOpenKeyA(classes, class_key, &class_entry) != ERROR_SUCCESS) {
-    found->class_found = EqualsNoCase(class_key, kNoClass);
-  } else {
-    // The server's file replaces the type library's in the buffer.
-    if (NamesExistingFile(class_entry, "InprocServer32", found->path)) {
-      found->class_found = 1;
-      if (!found->version_found)
-        found->version_found = CompareFileVersion(found->path, dotted_version);
-    }
-    RegCloseKey(class_entry);
-  }
-  RegCloseKey(classes);
-  return 1;
+  if (!FileExists(names.server)) return;
+  // The server's file replaces the type library's.
+  found->class_found = 1;
+  CopyText(found->path, sizeof found->path, names.server);
+  if (!found->version_found) found->version_found = CompareFileVersion(found->path, dotted_version);
 }
 
 // A look that only verifies a registration (record 0) leaves the records
@@ -65,13 +46,13 @@ int ProbeRegistration(const char* class_key, const char* type_library, const cha
 static int Probe(const char* control, const char* class_key, const char* type_library,
                  const char* dotted_version, int record) {
   Registration found;
-  if (!ProbeRegistration(class_key, type_library, dotted_version, &found)) return 0;
+  ProbeRegistration(class_key, type_library, dotted_version, &found);
 
   char line[kTraceLineCapacity];
   FormatText(line, sizeof line, "IsRegistered: %s Clsid: %d Version: %d TypeLib: %d", control,
              found.class_found, found.version_found, found.type_library_found);
   TraceEvent(line);
-  TracePerUserRegistration(type_library, class_key);
+  TracePerUserRegistration(type_library, class_key, found.path);
   if (!found.class_found) return 0;
   if (!found.version_found) {
     if (record) CreateOCXKey(type_library, found.path);
@@ -87,9 +68,9 @@ int IsRegistered(const char* control, const char* class_key, const char* type_li
 
 LONG CallSelfRegisterEntry(FARPROC entry) {
   using SelfRegisterEntry = LONG(WINAPI*)();
-  BeforeControlCode();
+  AroundControlCode(0);
   LONG status = reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
-  AfterControlCode();
+  AroundControlCode(1);
   return status;
 }
 
@@ -187,9 +168,7 @@ int FindConfiguredClass(const char* type_library, char* class_key) {
 }
 
 int RegisterOCX(const char* section) {
-  char line[kTraceLineCapacity];
-  FormatText(line, sizeof line, "RegisterOCX Type: %s", section);
-  TraceEvent(line);
+  TraceNamed("RegisterOCX Type: ", section);
 
   char folder[kControlFolderCapacity];
   // A folder that does not fit cannot become the working directory either.

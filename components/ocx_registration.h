@@ -19,9 +19,9 @@ struct Registration {
   int version_found;                 // one of those files is at least the required version
   char path[kRegistryTextCapacity];  // the class's file, else the type library's
 };
-// 0 when the registry's roots could not be opened.
-int ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
-                      Registration* found);
+// Reads the machine's classes; a key that cannot be read counts as missing.
+void ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
+                       Registration* found);
 // Reads Ocx<n>TypeLib, Ocx<n>Clsid and Ocx<n>Version (kControlValueCapacity
 // bytes each); 0 at the first missing one, whose name is then left in key
 // (kListKeyCapacity bytes), after the "Failed to find label" message when

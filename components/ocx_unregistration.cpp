@@ -37,12 +37,6 @@ int UnregisterOCXFile(const char* path) {
   return CallServerEntry(path, "DllUnregisterServer");
 }
 
-static void TracePath(const char* lead, const char* path) {
-  char line[kTraceLineCapacity];
-  FormatText(line, sizeof line, "%s%s", lead, path);
-  TraceEvent(line);
-}
-
 // A control's DllUnregisterServer deletes its keys whichever file they name:
 // the file they named before registers again. (A control's keys all name one
 // file; where they name two, the server's file is the one put back.)
@@ -51,7 +45,7 @@ static void RegisterAgainWhereLost(const char* type_library, const char* class_k
   const char* lost = LostFile(type_library, class_key, before);
   if (lost == nullptr) return;
   int done = HasFolder(lost) && CallServerEntry(lost, "DllRegisterServer");
-  TracePath(done ? "Registered again: " : "Could not register again: ", lost);
+  TraceNamed(done ? "Registered again: " : "Could not register again: ", lost);
 }
 
 // Asks for the right to set the record only now, so a walk that finds
@@ -78,7 +72,7 @@ static void UnregisterRecordedFile(HKEY identifier, const char* library_identifi
   FindConfiguredClass(type_library, class_key);
   ReadMachineRegistration(type_library, class_key, &before);
   if (NamesFile(before, recorded)) {
-    TracePath("Still registered, left alone: ", recorded);
+    TraceNamed("Still registered, left alone: ", recorded);
     return;
   }
   TraceEvent(recorded);

@@ -79,7 +79,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   SetBeforeMessageHook(SplashOffForMessage);
   // A control's own box must come above the splash, and the splash must not
   // look frozen while controls register.
-  SetControlCodeHooks(SplashStepAside, SplashBackOnTop);
+  SetControlCodeHook(SplashAroundControl);
   Switches switches = ReadSwitches(arguments);
   TraceStart(switches.debug);
   if (switches.check) return RunCheck(instance, switches.slow_load);

@@ -248,19 +248,16 @@ static void ServeWaitingMessages() {
   }
 }
 
-void SplashStepAside() {
-  ServeWaitingMessages();
-  // Under a topmost splash the control's box can be neither seen nor answered.
-  g_stepped_aside =
-      g_window != nullptr && SetWindowPos(g_window, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
-}
-
-void SplashBackOnTop() {
+void SplashAroundControl(int returning) {
   // The control's code may have dispatched the splash's timer meanwhile.
-  if (g_stepped_aside && g_window != nullptr)
+  if (returning && g_stepped_aside && g_window != nullptr)
     SetWindowPos(g_window, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
   g_stepped_aside = 0;
   ServeWaitingMessages();
+  // Under a topmost splash the control's box can be neither seen nor answered.
+  if (!returning)
+    g_stepped_aside =
+        g_window != nullptr && SetWindowPos(g_window, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
 }
 
 void SplashAbort() {

@@ -63,7 +63,7 @@ class LaunchTest : public ::testing::Test {
     ResetProcessStateForTests();
     // As WinMain does first, for the tests that call the launcher's steps themselves.
     SetBeforeMessageHook(SplashOffForMessage);
-    SetControlCodeHooks(SplashStepAside, SplashBackOnTop);
+    SetControlCodeHook(SplashAroundControl);
   }
 
   // The launcher's process ends; the machine stays as it left it.
