@@ -155,6 +155,24 @@ INSTANTIATE_TEST_SUITE_P(Walk, InterruptedTest,
                                                                }}});
                                            }));
 
+// A standard user's exit shows nothing and leaves the record for the next
+// administrator's run.
+TEST_F(KeptRegistrationTest, AStandardUsersWalkKeepsThePendingRecordQuietly) {
+  PutVersionData(kOlder, kOld);
+  sim::AddLibrary(kOlder, {{"DllUnregisterServer", [] {
+                              return static_cast<LONG>(0x80070005);  // access denied
+                            }}});
+  AddCurrentControl();
+  Register(kLib, "{C}", kCurrent);
+  sim::SetRegistryText(HKEY_LOCAL_MACHINE, kRecordKey, "", kOlder);
+  sim::SetStandardUser(true);
+  EXPECT_EQ(1, UnRegisterOCXs());
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+  EXPECT_EQ(kOlder, Recorded());
+  EXPECT_EQ(kCurrent, ServerNames());
+  EXPECT_EQ(0, registrations);
+}
+
 // ---- /Debug's second look reads ----
 
 TEST_F(KeptRegistrationTest, ASecondLookAtATooOldFileRecordsNothing) {
