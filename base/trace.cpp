@@ -13,13 +13,16 @@ void TraceStart(int on) {
   TraceEvent("Application Start");
 }
 
-void TraceEvent(const char* text) {
+void TraceNamed(const char* lead, const char* name) {
   if (!g_trace_on) return;
   char line[kTraceLineCapacity];
   LONG elapsed = static_cast<LONG>(timeGetTime() - g_trace_start);
-  FormatText(line, sizeof line, "CurrentTime: %08ld %s\n", static_cast<long>(elapsed), text);
+  FormatText(line, sizeof line, "CurrentTime: %08ld %s%s\n", static_cast<long>(elapsed), lead,
+             name);
   OutputDebugStringA(line);
 }
+
+void TraceEvent(const char* text) { TraceNamed(text, ""); }
 
 void TraceStop() {
   TraceEvent("Application Stop");

@@ -204,12 +204,20 @@ static void CheckControl(const char* section, const char* key, const char* contr
 
   Registration found;
   ProbeRegistration(class_key, type_library, version, &found);
+  int walked = RecordWouldBeWalked(type_library);
   const char* action = !found.class_found     ? "register it"
-                       : !found.version_found ? "record the older file, then register it"
-                                              : "nothing";
+                       : found.version_found  ? "nothing"
+                       : walked               ? "record the older file, then register it"
+                                              : "register it without a record";
   ReportLine("  registered: type library %s, class %s, file %s, required %s: a real run does %s",
              found.type_library_found ? "yes" : "no", found.class_found ? "yes" : "no",
              found.type_library_found ? found.path : "none", version, action);
+  if (found.class_found && !found.version_found) {
+    ReportLine(walked ? "  at exit the older file unregisters; where that takes this control's "
+                        "keys, this file registers again"
+                      : "  the walk at exit reads only library\\first version\\0\\win32: the "
+                        "older file stays registered");
+  }
   if (found.class_found && found.version_found) return;
   if (lookup == kExportMissing) {
     ReportProblem("\"Function Look Failure\" box: %s has no DllRegisterServer.", path);

@@ -200,8 +200,34 @@ static LONG WriteRecord(const char* type_library, const char* file_path) {
   return status;
 }
 
+int RecordWouldBeWalked(const char* type_library) {
+  const char* version = strchr(type_library, '\\');
+  const char* tail = version == nullptr ? nullptr : strchr(version + 1, '\\');
+  char path[kRecordKeyPathCapacity], first[kRegistryTextCapacity];
+  if (version == type_library || tail == nullptr || tail == version + 1 ||
+      !EqualsNoCase(tail, "\\0\\win32") || !RecordKeyPath(path, sizeof path, type_library))
+    return 0;
+  path[strlen(path) - strlen(version)] = '\0';  // the library's key
+  SoftwareKey library;
+  int found = 1;
+  if (OpenSoftwareKey(path, KEY_READ, &library) == ERROR_SUCCESS) {
+    DWORD size = sizeof first;
+    FILETIME written;
+    // Its first version, with the shape's tail, must be this one.
+    if (RegEnumKeyExA(library.key, 0, first, &size, nullptr, nullptr, nullptr, &written) ==
+        ERROR_SUCCESS)
+      found = AppendText(first, sizeof first, tail) && EqualsNoCase(first, version + 1);
+  }
+  CloseSoftwareKey(library);
+  return found;
+}
+
 int CreateOCXKey(const char* type_library, const char* file_path) {
   TraceEvent("CreateOCXKey");
+  if (!RecordWouldBeWalked(type_library)) {
+    TraceNamed("No record: the walk at exit would not find ", type_library);
+    return 0;
+  }
   LONG status = WriteRecord(type_library, file_path);
   if (IsAccessDenied(status)) NoteRefusedWrite();
   return status == ERROR_SUCCESS ? 1 : 0;

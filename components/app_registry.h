@@ -23,7 +23,12 @@ int ApplicationKeyExists();
 int CreateApplicationKeys();
 // 1 when the key's AutoRunDisabled value reads as the number 1.
 int IsAutoRunDisabled();
-// Records that the control under type_library was registered with file_path.
+// 1 when the walk at exit would find a record of type_library: it looks only
+// at <library>\<the library's first version>\0\win32; one of another version
+// would hide that version's record or be hidden by it.
+int RecordWouldBeWalked(const char* type_library);
+// Records that the control under type_library was registered with file_path,
+// where the walk at exit finds it (traced otherwise, 0).
 int CreateOCXKey(const char* type_library, const char* file_path);
 // The record's path now, into out: the empty text when there is no record or
 // it was emptied. 0 when the registry could not tell.

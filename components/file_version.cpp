@@ -100,9 +100,7 @@ int GetFileVersionNumbers(const char* path, DWORD numbers[kVersionNumbers]) {
 }
 
 int CompareFileVersion(const char* path, const char* dotted_version) {
-  char line[kTraceLineCapacity];
-  FormatText(line, sizeof line, "CompareFileVersion: %s", path);
-  TraceEvent(line);
+  TraceNamed("CompareFileVersion: ", path);
 
   DWORD file[kVersionNumbers];
   if (!GetFileVersionNumbers(path, file)) return 0;
@@ -116,6 +114,7 @@ int CompareFileVersion(const char* path, const char* dotted_version) {
       break;
     }
   }
+  char line[kTraceLineCapacity];
   FormatText(line, sizeof line, "Version: %d.%d.%d.%d INIVersion: %s Result: %d",
              static_cast<int>(file[0]), static_cast<int>(file[1]), static_cast<int>(file[2]),
              static_cast<int>(file[3]), dotted_version, result);

@@ -6,8 +6,10 @@
 #include "base/message.h"
 #include "base/trace.h"
 #include "components/app_registry.h"
+#include "components/control_code_hooks.h"
 #include "components/file_version.h"
 #include "components/library_search.h"
+#include "components/machine_registration.h"
 #include "components/refused_writes.h"
 #include "components/registry.h"
 #include "config/ini.h"
@@ -15,94 +17,61 @@
 #include "config/paths.h"
 #include "platform/win32.h"
 
-constexpr const char* kNoClass = "NONE";
 constexpr DWORD kPathTooLong = 0xCE;  // ERROR_FILENAME_EXCED_RANGE
 
-// The path a registry value names, as Windows reads it: an expandable value is
-// expanded, and one pair of surrounding double quotes goes. path holds
-// kRegistryTextCapacity bytes; 0 when the value or its expansion does not fit.
-static int ReadRegisteredPath(HKEY key, char* path) {
-  DWORD size = 0, type = 0;
-  if (QueryDefaultText(key, path, kRegistryTextCapacity, &size, &type) != ERROR_SUCCESS) return 0;
-  if (type == REG_EXPAND_SZ) {
-    // Some systems ask one byte more than the text needs.
-    char expanded[kRegistryTextCapacity + 1];
-    DWORD needed = ExpandEnvironmentStringsA(path, expanded, sizeof expanded);
-    if (needed == 0 || needed > sizeof expanded ||
-        !CopyText(path, kRegistryTextCapacity, expanded)) {
-      path[0] = '\0';
-      return 0;
-    }
-  }
-  size_t length = strlen(path);
-  if (length >= 2 && path[0] == '"' && path[length - 1] == '"') {
-    memmove(path, path + 1, length - 2);
-    path[length - 2] = '\0';
-  }
-  return 1;
-}
-
-// Reads a key's default value and tells whether the file it names exists.
-static int NamesExistingFile(HKEY parent, const char* sub_key, char* path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyA(parent, sub_key, &key) != ERROR_SUCCESS) return 0;
-  int found = ReadRegisteredPath(key, path) && FileExists(path);
-  RegCloseKey(key);
-  return found;
-}
-
-int ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
-                      Registration* found) {
+void ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
+                       Registration* found) {
   found->class_found = found->version_found = found->type_library_found = 0;
   found->path[0] = '\0';
-
-  HKEY type_libraries = nullptr;
-  if (RegOpenKeyA(HKEY_CLASSES_ROOT, "TypeLib", &type_libraries) != ERROR_SUCCESS) return 0;
-  if (NamesExistingFile(type_libraries, type_library, found->path)) {
-    found->type_library_found = 1;
-    found->version_found = CompareFileVersion(found->path, dotted_version);
+  MachineRegistration names;
+  ReadMachineRegistration(type_library, class_key, &names);
+  if (!FileExists(names.type_library)) return;
+  found->type_library_found = 1;
+  CopyText(found->path, sizeof found->path, names.type_library);
+  found->version_found = CompareFileVersion(found->path, dotted_version);
+  // A control without a class of its own: its type library decides.
+  if (EqualsNoCase(class_key, kNoClass)) {
+    found->class_found = 1;
+    return;
   }
-  RegCloseKey(type_libraries);
-  if (!found->type_library_found) return 1;
-
-  HKEY classes = nullptr;
-  if (RegOpenKeyA(HKEY_CLASSES_ROOT, "Clsid", &classes) != ERROR_SUCCESS) return 0;
-  HKEY class_entry = nullptr;
-  if (RegOpenKeyA(classes, class_key, &class_entry) != ERROR_SUCCESS) {
-    found->class_found = EqualsNoCase(class_key, kNoClass);
-  } else {
-    // The server's file replaces the type library's in the buffer.
-    if (NamesExistingFile(class_entry, "InprocServer32", found->path)) {
-      found->class_found = 1;
-      if (!found->version_found)
-        found->version_found = CompareFileVersion(found->path, dotted_version);
-    }
-    RegCloseKey(class_entry);
-  }
-  RegCloseKey(classes);
-  return 1;
+  if (!FileExists(names.server)) return;
+  // The server's file replaces the type library's.
+  found->class_found = 1;
+  CopyText(found->path, sizeof found->path, names.server);
+  if (!found->version_found) found->version_found = CompareFileVersion(found->path, dotted_version);
 }
 
-int IsRegistered(const char* control, const char* class_key, const char* type_library,
-                 const char* dotted_version) {
+// A look that only verifies a registration (record 0) leaves the records
+// as they are: the file it finds is the one just registered.
+static int Probe(const char* control, const char* class_key, const char* type_library,
+                 const char* dotted_version, int record) {
   Registration found;
-  if (!ProbeRegistration(class_key, type_library, dotted_version, &found)) return 0;
+  ProbeRegistration(class_key, type_library, dotted_version, &found);
 
   char line[kTraceLineCapacity];
   FormatText(line, sizeof line, "IsRegistered: %s Clsid: %d Version: %d TypeLib: %d", control,
              found.class_found, found.version_found, found.type_library_found);
   TraceEvent(line);
+  TracePerUserRegistration(type_library, class_key, found.path);
   if (!found.class_found) return 0;
   if (!found.version_found) {
-    CreateOCXKey(type_library, found.path);
+    if (record) CreateOCXKey(type_library, found.path);
     return 0;
   }
   return 1;
 }
 
+int IsRegistered(const char* control, const char* class_key, const char* type_library,
+                 const char* dotted_version) {
+  return Probe(control, class_key, type_library, dotted_version, 1);
+}
+
 LONG CallSelfRegisterEntry(FARPROC entry) {
   using SelfRegisterEntry = LONG(WINAPI*)();
-  return reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
+  AroundControlCode(0);
+  LONG status = reinterpret_cast<SelfRegisterEntry>(reinterpret_cast<void (*)()>(entry))();
+  AroundControlCode(1);
+  return status;
 }
 
 // "<lead><path> returned: <code>": the path gives way so that the code,
@@ -181,10 +150,25 @@ int ReadCompanions(const char* section, unsigned ordinal, char* type_library, ch
          GetIniString(section, key, version, kControlValueCapacity, complain) != 0;
 }
 
+int FindConfiguredClass(const char* type_library, char* class_key) {
+  static const char* const kSections[] = {kSystemOcxSection, kApplicationOcxSection};
+  for (const char* section : kSections) {
+    for (unsigned ordinal = 1;; ++ordinal) {
+      char key[kListKeyCapacity], value[kControlValueCapacity], version[kControlValueCapacity];
+      if (!ListKeyName(key, sizeof key, kOcxStem, ordinal, "") ||
+          GetIniString(section, key, value, sizeof value, 0) == 0)
+        break;
+      if (ReadCompanions(section, ordinal, value, class_key, version, key, 0) &&
+          EqualsNoCase(value, type_library))
+        return 1;
+    }
+  }
+  class_key[0] = '\0';
+  return 0;
+}
+
 int RegisterOCX(const char* section) {
-  char line[kTraceLineCapacity];
-  FormatText(line, sizeof line, "RegisterOCX Type: %s", section);
-  TraceEvent(line);
+  TraceNamed("RegisterOCX Type: ", section);
 
   char folder[kControlFolderCapacity];
   // A folder that does not fit cannot become the working directory either.
@@ -222,7 +206,7 @@ int RegisterOCX(const char* section) {
       continue;
     }
     if (!IsTraceOn()) continue;
-    if (IsRegistered(control, class_key, type_library, version)) continue;
+    if (Probe(control, class_key, type_library, version, 0)) continue;
     if (WriteWasRefused()) return 0;
     char message[kMessageCapacity];
     FormatText(message, sizeof message, "Error in INI file Section %s\n OCX: %s", section, control);

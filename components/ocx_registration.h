@@ -12,22 +12,25 @@ constexpr unsigned kControlPathCapacity = 360;
 // Both passes, SystemOcx first; 1 when both reached the end of their lists.
 int RegisterOCXs();
 int RegisterOCX(const char* section);
-// What the registry says of a control, read only.
+// What the machine's classes say of a control, read only.
 struct Registration {
   int type_library_found;            // the type library names an existing file
   int class_found;                   // so does the class's InprocServer32, or the class is NONE
   int version_found;                 // one of those files is at least the required version
   char path[kRegistryTextCapacity];  // the class's file, else the type library's
 };
-// 0 when the registry's roots could not be opened.
-int ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
-                      Registration* found);
+// Reads the machine's classes; a key that cannot be read counts as missing.
+void ProbeRegistration(const char* class_key, const char* type_library, const char* dotted_version,
+                       Registration* found);
 // Reads Ocx<n>TypeLib, Ocx<n>Clsid and Ocx<n>Version (kControlValueCapacity
 // bytes each); 0 at the first missing one, whose name is then left in key
 // (kListKeyCapacity bytes), after the "Failed to find label" message when
 // complain is set.
 int ReadCompanions(const char* section, unsigned ordinal, char* type_library, char* class_key,
                    char* version, char* key, int complain);
+// The Ocx<n>Clsid value (kControlValueCapacity bytes) of the first control of
+// either list whose Ocx<n>TypeLib is type_library; 0 (and empty) when none is.
+int FindConfiguredClass(const char* type_library, char* class_key);
 // 1 when the control counts as registered and current; may leave a record
 // naming the older file that is registered now.
 int IsRegistered(const char* control, const char* class_key, const char* type_library,
@@ -39,5 +42,6 @@ int RegisterOCXFile(const char* path);
 // path without a drive and root is made full against the working directory.
 // error receives the load's error code, 0 on success.
 HMODULE LoadControlLibrary(const char* path, DWORD* error);
-// Calls a control's DllRegisterServer or DllUnregisterServer; the status it gives.
+// Calls a control's DllRegisterServer or DllUnregisterServer, between the
+// control code hooks; the status it gives.
 LONG CallSelfRegisterEntry(FARPROC entry);

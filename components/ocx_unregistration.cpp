@@ -4,6 +4,7 @@
 #include "base/trace.h"
 #include "components/app_registry.h"
 #include "components/file_version.h"
+#include "components/machine_registration.h"
 #include "components/ocx_registration.h"
 #include "components/registry.h"
 #include "config/paths.h"
@@ -12,6 +13,20 @@
 constexpr DWORD kNameCapacity = 260;
 constexpr DWORD kEmptyTextSize = 1;  // the NUL alone
 
+
+// Loads a control, calls one of its entry points and frees it again; 1 when
+// the entry point reported success.
+static int CallServerEntry(const char* path, const char* entry_name) {
+  SupportsSelfRegister(path);
+  DWORD error = 0;
+  HMODULE library = LoadControlLibrary(path, &error);
+  if (library == nullptr) return 0;
+  FARPROC entry = GetProcAddress(library, entry_name);
+  int done = entry != nullptr && CallSelfRegisterEntry(entry) == 0;
+  FreeLibrary(library);
+  return done;
+}
+
 int UnregisterOCXFile(const char* path) {
   // Without any folder the search path would pick the file, maybe one
   // planted beside the launcher.
@@ -19,14 +34,18 @@ int UnregisterOCXFile(const char* path) {
     TraceEvent("Not loaded: the record names no folder");
     return 0;
   }
-  SupportsSelfRegister(path);
-  DWORD error = 0;
-  HMODULE library = LoadControlLibrary(path, &error);
-  if (library == nullptr) return 0;
-  FARPROC entry = GetProcAddress(library, "DllUnregisterServer");
-  int done = entry != nullptr && CallSelfRegisterEntry(entry) == 0;
-  FreeLibrary(library);
-  return done;
+  return CallServerEntry(path, "DllUnregisterServer");
+}
+
+// A control's DllUnregisterServer deletes its keys whichever file they name:
+// the file they named before registers again. (A control's keys all name one
+// file; where they name two, the server's file is the one put back.)
+static void RegisterAgainWhereLost(const char* type_library, const char* class_key,
+                                   const MachineRegistration& before) {
+  const char* lost = LostFile(type_library, class_key, before);
+  if (lost == nullptr) return;
+  int done = HasFolder(lost) && CallServerEntry(lost, "DllRegisterServer");
+  TraceNamed(done ? "Registered again: " : "Could not register again: ", lost);
 }
 
 // Asks for the right to set the record only now, so a walk that finds
@@ -36,6 +55,29 @@ static void EmptyRecord(HKEY identifier, const char* record_path) {
   if (RegOpenKeyExA(identifier, record_path, 0, KEY_SET_VALUE, &record) != ERROR_SUCCESS) return;
   RegSetValueExA(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), kEmptyTextSize);
   RegCloseKey(record);
+}
+
+// The walk leaves the machine with the registration it had: the file that
+// the machine's keys name is never unregistered, and what the older file's
+// unregistration takes from the current one is put back.
+static void UnregisterRecordedFile(HKEY identifier, const char* library_identifier,
+                                   const char* record_path, const char* recorded) {
+  // A record the launcher wrote has the path of an Ocx<n>TypeLib value; one
+  // longer is not ours to load.
+  char type_library[kControlValueCapacity];
+  char class_key[kControlValueCapacity];
+  MachineRegistration before;
+  if (!FormatText(type_library, sizeof type_library, "%s\\%s", library_identifier, record_path))
+    return;
+  FindConfiguredClass(type_library, class_key);
+  ReadMachineRegistration(type_library, class_key, &before);
+  if (NamesFile(before, recorded)) {
+    TraceNamed("Still registered, left alone: ", recorded);
+    return;
+  }
+  TraceEvent(recorded);
+  if (UnregisterOCXFile(recorded)) EmptyRecord(identifier, record_path);
+  RegisterAgainWhereLost(type_library, class_key, before);
 }
 
 // One library identifier's record: its first version's 0\win32 key.
@@ -52,10 +94,8 @@ static void UnregisterRecord(HKEY application_key, const char* library_identifie
           ERROR_SUCCESS &&
       FormatText(record_path, sizeof record_path, "%s\\%s\\%s", name, "0", "win32") &&
       RegOpenKeyExA(identifier, record_path, 0, KEY_READ, &record) == ERROR_SUCCESS) {
-    if (ReadDefaultText(record, name, sizeof name, &size) && size > kEmptyTextSize) {
-      TraceEvent(name);
-      if (UnregisterOCXFile(name)) EmptyRecord(identifier, record_path);
-    }
+    if (ReadDefaultText(record, name, sizeof name, &size) && size > kEmptyTextSize)
+      UnregisterRecordedFile(identifier, library_identifier, record_path, name);
     RegCloseKey(record);
   }
   RegCloseKey(identifier);

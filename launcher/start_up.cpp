@@ -7,6 +7,7 @@
 #include "checks/display_memory.h"
 #include "checks/single_instance.h"
 #include "components/app_registry.h"
+#include "components/control_code_hooks.h"
 #include "components/core_components.h"
 #include "components/library_search.h"
 #include "components/ocx_registration.h"
@@ -76,6 +77,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   NarrowLibrarySearch();
   // A topmost splash would cover the box; also a splash whose delay still runs.
   SetBeforeMessageHook(SplashOffForMessage);
+  // A control's own box must come above the splash, and the splash must not
+  // look frozen while controls register.
+  SetControlCodeHook(SplashAroundControl);
   Switches switches = ReadSwitches(arguments);
   TraceStart(switches.debug);
   if (switches.check) return RunCheck(instance, switches.slow_load);

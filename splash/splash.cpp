@@ -13,6 +13,7 @@ constexpr UINT_PTR kSplashTimerId = 1;
 constexpr DWORD kSoundFlags = SND_FILENAME | SND_NOWAIT | SND_ASYNC;
 constexpr DWORD kWindowExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 constexpr DWORD kWindowStyle = WS_POPUP | WS_VISIBLE;
+constexpr UINT kZOrderOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
 constexpr DWORD kCompressionNone = BI_RGB;
 static const char kClassName[] = "SplashLogo";
 
@@ -32,6 +33,7 @@ static BITMAPINFO* g_header = nullptr;
 static const BYTE* g_rows = nullptr;  // in the resource; never copied
 static LONG g_width = 0;
 static LONG g_height = 0;
+static int g_stepped_aside = 0;
 
 DWORD SplashRowBytes(LONG width) {
   return static_cast<DWORD>((static_cast<uint64_t>(width) + 3) / 4 * 4);
@@ -231,6 +233,33 @@ void SplashOffForMessage() {
   TakeDownNow();
 }
 
+static void ServeWaitingMessages() {
+  MSG msg;
+  for (int served = 0; served < kMostMessagesServed; ++served) {
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
+    // The wait for the application is the launcher's outer loop: the quit is
+    // its to see, as a modal loop leaves it to the loop around it.
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+void SplashAroundControl(int returning) {
+  // The control's code may have dispatched the splash's timer meanwhile.
+  if (returning && g_stepped_aside && g_window != nullptr)
+    SetWindowPos(g_window, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
+  g_stepped_aside = 0;
+  ServeWaitingMessages();
+  // Under a topmost splash the control's box can be neither seen nor answered.
+  if (!returning)
+    g_stepped_aside =
+        g_window != nullptr && SetWindowPos(g_window, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
+}
+
 void SplashAbort() {
   PlaySoundA(nullptr, nullptr, SND_PURGE);
   SplashOff(0);
@@ -302,5 +331,6 @@ void ResetSplashForTests() {
   g_rows = nullptr;
   g_width = 0;
   g_height = 0;
+  g_stepped_aside = 0;
 }
 #endif

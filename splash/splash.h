@@ -28,6 +28,17 @@ HWND SplashWindow();
 void SplashOffForMessage();
 LRESULT CALLBACK SplashWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
+// Around a call into a control, which may show a box of its own and take
+// long: the messages already waiting are served, so that the splash does not
+// look frozen, and the splash stops being topmost, so that the box comes above
+// it; returning, it makes it topmost again and serves what came meanwhile.
+// At most kMostMessagesServed messages each time: a window that never
+// validates, or a flood of posted messages, must not hold the launch up. A
+// WM_QUIT ends the serving and is posted again, for the wait for the
+// application.
+constexpr int kMostMessagesServed = 64;
+void SplashAroundControl(int returning);
+
 // Stops the splash sound and takes the splash down at once: the way out when
 // the launch is given up after the splash came up.
 void SplashAbort();

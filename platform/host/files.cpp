@@ -99,6 +99,11 @@ bool MakeDirectory(const std::string& windows_path) {
 
 bool FileExists(const std::string& windows_path) { return detail::IsFile(windows_path); }
 
+bool RemoveFile(const std::string& windows_path) {
+  std::error_code error;
+  return std::filesystem::remove(detail::MapPath(windows_path), error);
+}
+
 std::string CurrentDirectory() { return M().current_directory; }
 
 void SetModuleFileName(const std::string& path) { M().module_file_name = path; }

@@ -34,9 +34,16 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     answer = M().answers.front();
     M().answers.pop_front();
   }
-  std::vector<HWND> windows_up;
-  for (const auto& entry : M().windows) windows_up.push_back(entry.first);
+  std::vector<HWND> windows_up, covered_by;
+  // A box is an ordinary window unless asked to be topmost (system-modal ones are).
+  bool box_topmost = (type & (MB_TOPMOST | MB_SYSTEMMODAL)) != 0;
+  for (const auto& entry : M().windows) {
+    windows_up.push_back(entry.first);
+    if (!box_topmost && (entry.second.record.ex_style & WS_EX_TOPMOST) != 0)
+      covered_by.push_back(entry.first);
+  }
   M().boxes.push_back(sim::MessageBoxRecord{owner, sim::detail::Text(text),
-                                            sim::detail::Text(caption), type, answer, windows_up});
+                                            sim::detail::Text(caption), type, answer, windows_up,
+                                            covered_by});
   return answer;
 }

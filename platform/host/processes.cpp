@@ -37,6 +37,11 @@ std::vector<MSG> DispatchedMessages() { return M().dispatched; }
 void EndApplicationAfterPeeks(int peeks) { M().peeks_before_exit = peeks; }
 
 bool QueueRanAway() { return M().ran_away; }
+
+bool QuitPending(int* exit_code) {
+  *exit_code = M().quit_code;
+  return M().quit_posted;
+}
 }  // namespace sim
 
 static bool IsProgramFile(const std::string& path) {
@@ -133,11 +138,12 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL 
   // A signalled handle comes before queued input.
   if (m.application_ended) return WAIT_OBJECT_0;
   m.generated_in_a_row = 0;
-  if (!m.queue.empty() || sim::detail::HasGeneratedMessage()) return WAIT_OBJECT_0 + count;
+  if (!m.queue.empty() || m.quit_posted || sim::detail::HasGeneratedMessage())
+    return WAIT_OBJECT_0 + count;
   if (m.wakes < m.wakeups_before_exit) {
     ++m.wakes;
     if (m.on_wake) m.on_wake(m.wakes);
-    if (m.queue.empty() && !sim::detail::HasGeneratedMessage())
+    if (m.queue.empty() && !m.quit_posted && !sim::detail::HasGeneratedMessage())
       sim::PostQueueMessage(nullptr, 0, 0, 0);
     return WAIT_OBJECT_0 + count;
   }
@@ -168,6 +174,12 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT rem
   if (++m.peeks > kMostPeeks) m.ran_away = true;
   if (m.ran_away) return FALSE;
   if (m.peeks_before_exit > 0 && --m.peeks_before_exit == 0) m.application_ended = true;
+  if (m.queue.empty() && m.quit_posted) {
+    // Made up once nothing posted is left, before paint and timer messages.
+    *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(m.quit_code), 0, m.clock, {0, 0}};
+    if (remove & PM_REMOVE) m.quit_posted = false;
+    return TRUE;
+  }
   if (m.queue.empty()) return sim::detail::TakeGeneratedMessage(msg, (remove & PM_REMOVE) != 0);
   m.generated_in_a_row = 0;
   *msg = m.queue.front();
@@ -190,4 +202,12 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   }
   return result;
+}
+
+// A flag on the queue, not a posted message: calls before the message is
+// taken make one WM_QUIT, with the last code.
+void WINAPI PostQuitMessage(int exit_code) {
+  sim::detail::Note("PostQuitMessage", {Number(exit_code)});
+  M().quit_posted = true;
+  M().quit_code = exit_code;
 }

@@ -1,5 +1,6 @@
 // The registry: two roots of nested keys with typed values, opened and
-// created by paths of several levels, names compared without regard to case.
+// created by paths of several levels, names compared without regard to case,
+// and HKEY_CLASSES_ROOT as the merged view of their Software\Classes keys.
 #include <cctype>
 #include <cstring>
 
@@ -27,26 +28,58 @@ constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_
                                 0x10000 /* DELETE */ | 0x40000 /* WRITE_DAC */ |
                                 0x80000 /* WRITE_OWNER */;
 
-// What a caller may hold on the machine's keys.
-REGSAM Granted(REGSAM asked) {
-  return M().standard_user ? asked & ~static_cast<REGSAM>(kWriteRights) : asked;
+// What a caller may hold on a key: a standard user only reads the machine's.
+REGSAM Granted(REGSAM asked, bool user_hive) {
+  return M().standard_user && !user_hive ? asked & ~static_cast<REGSAM>(kWriteRights) : asked;
 }
 
 std::string KeyText(HKEY key) {
   if (key == HKEY_LOCAL_MACHINE) return "HKLM";
+  if (key == HKEY_CURRENT_USER) return "HKCU";
   if (key == HKEY_CLASSES_ROOT) return "HKCR";
   return Hex(reinterpret_cast<uintptr_t>(key));
+}
+
+bool IsRoot(HKEY key) {
+  return key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT;
+}
+
+RegistryKey* Child(RegistryKey* key, const std::string& name);
+RegistryKey* Find(RegistryKey* key, const std::vector<std::string>& levels);
+
+RegistryKey* MachineClasses() { return Find(&M().local_machine, {"Software", "Classes"}); }
+RegistryKey* UserClasses() { return Find(&M().current_user, {"Software", "Classes"}); }
+
+// A path below HKEY_CLASSES_ROOT in the merged view: below a top-level key
+// (TypeLib, CLSID), a key the user's classes hold hides the machine's key of
+// that name with all it holds; the top-level keys themselves are the machine's.
+RegistryKey* FindClasses(const std::vector<std::string>& levels, bool* user_hive) {
+  constexpr size_t kHidingLevel = 2;
+  if (levels.size() >= kHidingLevel) {
+    std::vector<std::string> top(levels.begin(), levels.begin() + kHidingLevel);
+    if (Find(UserClasses(), top) != nullptr) {
+      *user_hive = true;
+      return Find(UserClasses(), levels);
+    }
+  }
+  RegistryKey* machine = Find(MachineClasses(), levels);
+  *user_hive = machine == nullptr;
+  return machine != nullptr ? machine : Find(UserClasses(), levels);
 }
 
 // The key a handle stands for, with the access it was opened with.
 bool Resolve(HKEY key, OpenKey* out) {
   if (key == HKEY_LOCAL_MACHINE) {
-    *out = OpenKey{&M().local_machine, Granted(KEY_ALL_ACCESS)};
+    *out = OpenKey{&M().local_machine, Granted(KEY_ALL_ACCESS, false), false, false, {}};
+    return true;
+  }
+  if (key == HKEY_CURRENT_USER) {
+    *out = OpenKey{&M().current_user, KEY_ALL_ACCESS, true, false, {}};
     return true;
   }
   if (key == HKEY_CLASSES_ROOT) {
-    *out = OpenKey{&M().classes_root, Granted(KEY_ALL_ACCESS)};
-    return true;
+    *out = OpenKey{MachineClasses(), Granted(KEY_ALL_ACCESS, false), false, true, {}};
+    return out->key != nullptr;
   }
   auto found = M().open_keys.find(key);
   if (found == M().open_keys.end()) return false;
@@ -73,11 +106,13 @@ bool Levels(const char* path, std::vector<std::string>* levels) {
 }
 
 RegistryKey* Child(RegistryKey* key, const std::string& name) {
+  if (key == nullptr) return nullptr;
   auto found = key->subkeys.find(Upper(name));
   return found == key->subkeys.end() ? nullptr : found->second.get();
 }
 
 RegistryKey* Find(RegistryKey* key, const std::vector<std::string>& levels) {
+  if (key == nullptr) return nullptr;
   for (const std::string& level : levels) {
     if (key == nullptr) return nullptr;
     key = Child(key, level);
@@ -85,10 +120,24 @@ RegistryKey* Find(RegistryKey* key, const std::vector<std::string>& levels) {
   return key;
 }
 
-HKEY Hand(RegistryKey* key, REGSAM access) {
+HKEY Hand(const OpenKey& open) {
   HKEY handle = static_cast<HKEY>(sim::detail::NewHandle());
-  M().open_keys[handle] = OpenKey{key, access};
+  M().open_keys[handle] = open;
   return handle;
+}
+
+// The key levels name below an open key, in the merged view when it was
+// opened through HKEY_CLASSES_ROOT; as an open key without its access.
+OpenKey Below(const OpenKey& from, const std::vector<std::string>& levels) {
+  OpenKey below{nullptr, 0, from.user_hive, from.classes_view, {}};
+  if (!from.classes_view) {
+    below.key = Find(from.key, levels);
+    return below;
+  }
+  below.classes_levels = from.classes_levels;
+  below.classes_levels.insert(below.classes_levels.end(), levels.begin(), levels.end());
+  below.key = FindClasses(below.classes_levels, &below.user_hive);
+  return below;
 }
 
 LONG OpenPath(HKEY parent, const char* sub_key, REGSAM access, PHKEY result) {
@@ -98,15 +147,12 @@ LONG OpenPath(HKEY parent, const char* sub_key, REGSAM access, PHKEY result) {
   if (!Resolve(parent, &from)) return ERROR_INVALID_HANDLE;
   std::vector<std::string> levels;
   if (!Levels(sub_key, &levels)) return ERROR_BAD_PATHNAME;
-  RegistryKey* key = Find(from.key, levels);
-  if (key == nullptr) return ERROR_FILE_NOT_FOUND;
-  if (Granted(access) != access) return ERROR_ACCESS_DENIED;
-  *result = Hand(key, access);
+  OpenKey opened = Below(from, levels);
+  if (opened.key == nullptr) return ERROR_FILE_NOT_FOUND;
+  if (Granted(access, opened.user_hive) != access) return ERROR_ACCESS_DENIED;
+  opened.access = access;
+  *result = Hand(opened);
   return ERROR_SUCCESS;
-}
-
-RegistryKey* RootOf(HKEY root) {
-  return root == HKEY_CLASSES_ROOT ? &M().classes_root : &M().local_machine;
 }
 
 std::vector<std::string> TestLevels(const std::string& path) {
@@ -115,9 +161,19 @@ std::vector<std::string> TestLevels(const std::string& path) {
   return levels;
 }
 
+// Where the test helpers look keys up: classes in the merged view.
+RegistryKey* Look(HKEY root, const std::vector<std::string>& levels) {
+  bool user_hive = false;
+  if (root == HKEY_CLASSES_ROOT) return FindClasses(levels, &user_hive);
+  return Find(root == HKEY_CURRENT_USER ? &M().current_user : &M().local_machine, levels);
+}
+
+// Where the test helpers make keys: new classes go to the machine's.
 RegistryKey* MakePath(HKEY root, const std::string& path, bool is_volatile) {
-  RegistryKey* key = RootOf(root);
-  for (const std::string& level : TestLevels(path)) {
+  RegistryKey* key = root == HKEY_CURRENT_USER ? &M().current_user : &M().local_machine;
+  std::vector<std::string> levels = TestLevels(path);
+  if (root == HKEY_CLASSES_ROOT) levels.insert(levels.begin(), {"Software", "Classes"});
+  for (const std::string& level : levels) {
     std::unique_ptr<RegistryKey>& slot = key->subkeys[Upper(level)];
     if (!slot) {
       slot = std::make_unique<RegistryKey>();
@@ -160,19 +216,28 @@ void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile) {
   MakePath(root, path, is_volatile);
 }
 
+void DeleteRegistryKey(HKEY root, const std::string& path) {
+  std::vector<std::string> levels = TestLevels(path);
+  if (levels.empty()) return;
+  std::string name = levels.back();
+  levels.pop_back();
+  RegistryKey* parent = Look(root, levels);
+  if (parent != nullptr) parent->subkeys.erase(Upper(name));
+}
+
 bool RegistryKeyExists(HKEY root, const std::string& path) {
-  return Find(RootOf(root), TestLevels(path)) != nullptr;
+  return Look(root, TestLevels(path)) != nullptr;
 }
 
 RegistryKeyInfo RegistryKeyDetails(HKEY root, const std::string& path) {
-  RegistryKey* key = Find(RootOf(root), TestLevels(path));
+  RegistryKey* key = Look(root, TestLevels(path));
   if (key == nullptr) return RegistryKeyInfo{"(none)", false};
   return RegistryKeyInfo{key->key_class, key->is_volatile};
 }
 
 bool RegistryValue(HKEY root, const std::string& path, const std::string& name, DWORD* type,
                    std::vector<BYTE>* data) {
-  RegistryKey* key = Find(RootOf(root), TestLevels(path));
+  RegistryKey* key = Look(root, TestLevels(path));
   if (key == nullptr) return false;
   auto found = key->values.find(Upper(name));
   if (found == key->values.end()) return false;
@@ -192,7 +257,7 @@ void SetStandardUser(bool on) { M().standard_user = on; }
 
 void RestartSystem() {
   DropVolatile(&M().local_machine);
-  DropVolatile(&M().classes_root);
+  DropVolatile(&M().current_user);
 }
 
 }  // namespace sim
@@ -203,7 +268,9 @@ LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
     return static_cast<LONG>(GetLastError());
   }
   // It asks for the most the user may have: reading only, for a standard user.
-  return OpenPath(key, sub_key, Granted(KEY_ALL_ACCESS), result);
+  OpenKey from;
+  bool user_hive = Resolve(key, &from) && from.user_hive;
+  return OpenPath(key, sub_key, Granted(KEY_ALL_ACCESS, user_hive), result);
 }
 
 LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
@@ -230,6 +297,21 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_
   if (!Levels(sub_key, &levels)) return ERROR_BAD_PATHNAME;
   const bool make_volatile = (options & REG_OPTION_VOLATILE) != 0;
   RegistryKey* current = from.key;
+  bool user_hive = from.user_hive;
+  // Through HKEY_CLASSES_ROOT: a key there is opened, a new one made in the
+  // machine's classes.
+  if (from.classes_view) {
+    OpenKey existing = Below(from, levels);
+    if (existing.key != nullptr) {
+      levels.clear();
+      current = existing.key;
+      user_hive = existing.user_hive;
+    } else {
+      levels.insert(levels.begin(), from.classes_levels.begin(), from.classes_levels.end());
+      current = MachineClasses();
+      user_hive = false;
+    }
+  }
   bool made = false;
   for (const std::string& level : levels) {
     RegistryKey* child = Child(current, level);
@@ -247,8 +329,8 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_
     }
     current = child;
   }
-  if (Granted(access) != access) return ERROR_ACCESS_DENIED;
-  *result = Hand(current, access);
+  if (Granted(access, user_hive) != access) return ERROR_ACCESS_DENIED;
+  *result = Hand(OpenKey{current, access, user_hive, false, {}});
   if (disposition != nullptr) *disposition = made ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
 }
@@ -327,7 +409,7 @@ LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, 
 
 LONG WINAPI RegCloseKey(HKEY key) {
   sim::detail::Note("RegCloseKey", {KeyText(key)});
-  if (key == HKEY_LOCAL_MACHINE || key == HKEY_CLASSES_ROOT) return ERROR_SUCCESS;
+  if (IsRoot(key)) return ERROR_SUCCESS;
   if (M().open_keys.erase(key) == 0 || !sim::detail::ReleaseHandle(key))
     return ERROR_INVALID_HANDLE;
   return ERROR_SUCCESS;

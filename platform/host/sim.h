@@ -20,6 +20,7 @@ void Reset();
 bool WriteFile(const std::string& windows_path, const std::string& content);
 bool MakeDirectory(const std::string& windows_path);
 bool FileExists(const std::string& windows_path);
+bool RemoveFile(const std::string& windows_path);
 std::string CurrentDirectory();
 
 // A file's whole content; empty when there is none.
@@ -57,6 +58,7 @@ struct MessageBoxRecord {
   UINT type;
   int answer;
   std::vector<HWND> windows_up;  // the launcher's windows while the box showed
+  std::vector<HWND> covered_by;  // those of them that were topmost, above an ordinary box
 };
 void QueueAnswer(int answer);
 const std::vector<MessageBoxRecord>& MessageBoxes();
@@ -90,6 +92,11 @@ void EndApplicationAfterPeeks(int peeks);
 bool QueueRanAway();
 void PostQueueMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 std::vector<MSG> DispatchedMessages();
+// PostQuitMessage sets a flag rather than posting: PeekMessageA makes up one
+// WM_QUIT (no window, the last exit code as wParam) once no posted message is
+// left, before paint and timer messages, and only PM_REMOVE clears the flag;
+// a wait wakes for it. True while the flag is set.
+bool QuitPending(int* exit_code);
 
 // Display: the colour depth GetDeviceCaps reports for the desktop's device
 // context (16 on a fresh machine).
@@ -224,9 +231,13 @@ struct SoundRecord {
 };
 const std::vector<SoundRecord>& Sounds();
 
-// The registry. Roots are HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT; paths
+// The registry. Roots are HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER; paths
 // have one or more levels joined by backslashes; names ignore case. Keys made
 // here have no class and are lasting unless MakeRegistryKey is told otherwise.
+// HKEY_CLASSES_ROOT is the merged view of both roots' Software\Classes, as
+// for an interactive user, elevated or not: below a top-level key (TypeLib,
+// CLSID), a key the user's classes hold hides the machine's whole key of that
+// name. Keys made here through HKEY_CLASSES_ROOT go to the machine's classes.
 void SetRegistryValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
                       const std::vector<BYTE>& data);
 // A REG_SZ value stored with its terminating NUL.
@@ -234,6 +245,8 @@ void SetRegistryText(HKEY root, const std::string& path, const std::string& name
                      const std::string& text);
 void MakeRegistryKey(HKEY root, const std::string& path, bool is_volatile = false);
 bool RegistryKeyExists(HKEY root, const std::string& path);
+// Deletes the key with all below it, as a control's unregistration does.
+void DeleteRegistryKey(HKEY root, const std::string& path);
 struct RegistryKeyInfo {
   std::string key_class;
   bool is_volatile;
@@ -246,8 +259,8 @@ bool RegistryValue(HKEY root, const std::string& path, const std::string& name, 
 std::string RegistryText(HKEY root, const std::string& path, const std::string& name);
 // What a restart of the system does: volatile keys are gone.
 void RestartSystem();
-// A user without administrator rights: every key of both roots may be read,
-// none written. Creating a key, opening one with any write right and setting
+// A user without administrator rights: every key may be read, none of the
+// machine's written. Creating a key, opening one with any write right and setting
 // a value fail with ERROR_ACCESS_DENIED; RegOpenKeyA (which asks for the most
 // the user may have) opens for reading.
 void SetStandardUser(bool on);

@@ -110,6 +110,7 @@ void Reset() {
   MakeRegistryKey(HKEY_LOCAL_MACHINE, "Software");
   MakeRegistryKey(HKEY_CLASSES_ROOT, "TypeLib");
   MakeRegistryKey(HKEY_CLASSES_ROOT, "CLSID");
+  MakeRegistryKey(HKEY_CURRENT_USER, "Software\\Classes");
 }
 
 const std::vector<Call>& Calls() { return M().calls; }

@@ -69,6 +69,11 @@ struct RegistryKey {
 struct OpenKey {
   RegistryKey* key;
   REGSAM access;
+  bool user_hive = false;  // below HKEY_CURRENT_USER, which its user may write
+  // Opened through HKEY_CLASSES_ROOT: its levels below it, so that keys
+  // opened below it are looked for in the merged view again.
+  bool classes_view = false;
+  std::vector<std::string> classes_levels;
 };
 
 struct Library {
@@ -145,6 +150,8 @@ struct Machine {
   bool ran_away = false;  // the launcher kept at its queue without end
   std::deque<MSG> queue;
   std::vector<MSG> dispatched;
+  bool quit_posted = false;  // PostQuitMessage's flag, with the last code it was given
+  int quit_code = 0;
 
   // windows, classes and timers
   int screen_width = 1024;
@@ -167,11 +174,12 @@ struct Machine {
   std::map<std::pair<int, int>, Resource> resources;
   std::vector<SoundRecord> sounds;
 
-  // registry: the two roots the launcher uses, and keys opened on them
-  RegistryKey classes_root;
+  // registry: the machine's and the user's roots, and keys opened on them;
+  // HKEY_CLASSES_ROOT is a view of both Software\Classes keys
   RegistryKey local_machine;
+  RegistryKey current_user;
   std::map<HKEY, OpenKey> open_keys;
-  bool standard_user = false;  // both roots grant reading only
+  bool standard_user = false;  // the machine's keys grant reading only
 
   // libraries by host path; entry points handed out, by slot
   std::map<std::string, Library> libraries;
@@ -232,6 +240,9 @@ bool SameName(const std::string& a, const char* b);
 // a window that needs painting, then WM_TIMER for a due timer.
 bool HasGeneratedMessage();
 bool TakeGeneratedMessage(MSG* msg, bool remove);
+// Applies SetWindowPos's insert_after to one of the launcher's own windows;
+// false when the window is none of them.
+bool PlaceOwnWindow(HWND window, HWND insert_after);
 // Calls the window's procedure; false when there is no such window.
 bool CallWindowProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result);
 

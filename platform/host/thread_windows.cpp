@@ -100,13 +100,16 @@ BOOL WINAPI ShowWindowAsync(HWND window, int command) {
   return TRUE;
 }
 
-// Only the Z order is simulated: HWND_TOP raises the window.
+// Only the Z order is simulated: HWND_TOP raises another thread's window. A
+// window of the launcher's own becomes topmost by HWND_TOPMOST and stops being
+// so by HWND_NOTOPMOST or HWND_BOTTOM, which its WS_EX_TOPMOST shows, as on Windows.
 BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height,
                          UINT flags) {
   if (Enter("SetWindowPos", {Hex(Value(window)), Hex(Value(insert_after)), Number(x), Number(y),
                              Number(width), Number(height), Hex(flags)})) {
     return FALSE;
   }
+  if (sim::detail::PlaceOwnWindow(window, insert_after)) return TRUE;
   if (Find(window) == nullptr) return FALSE;
   if (insert_after == HWND_TOP) M().top = window;
   return TRUE;

@@ -123,6 +123,8 @@ typedef struct _OFSTRUCT {
 #define MB_ICONINFORMATION 0x00000040L
 #define MB_DEFBUTTON2 0x00000100L
 #define MB_YESNO 0x00000004L
+#define MB_SYSTEMMODAL 0x00001000L
+#define MB_TOPMOST 0x00040000L
 #define IDOK 1
 #define IDCANCEL 2
 #define IDRETRY 4
@@ -133,8 +135,12 @@ typedef struct _OFSTRUCT {
 #define BITSPIXEL 12
 #define SW_SHOWNOACTIVATE 4
 #define HWND_TOP (static_cast<HWND>(nullptr))
+#define HWND_BOTTOM (reinterpret_cast<HWND>(static_cast<intptr_t>(1)))
+#define HWND_TOPMOST (reinterpret_cast<HWND>(static_cast<intptr_t>(-1)))
+#define HWND_NOTOPMOST (reinterpret_cast<HWND>(static_cast<intptr_t>(-2)))
 #define SWP_NOSIZE 0x0001
 #define SWP_NOMOVE 0x0002
+#define SWP_NOACTIVATE 0x0010
 #define SWP_ASYNCWINDOWPOS 0x4000
 typedef BOOL(CALLBACK* WNDENUMPROC)(HWND window, LPARAM value);
 
@@ -169,6 +175,7 @@ typedef struct _MEMORYSTATUSEX {
 #define WAIT_OBJECT_0 0x00000000L
 #define WAIT_TIMEOUT 258L
 #define WAIT_FAILED 0xFFFFFFFF
+#define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
 typedef struct _SECURITY_ATTRIBUTES {
@@ -249,6 +256,7 @@ typedef struct tagVS_FIXEDFILEINFO {
 #define WM_DESTROY 0x0002
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
 #define WM_TIMER 0x0113
 #define WM_PALETTECHANGED 0x0311
 #define WM_USER 0x0400
@@ -403,6 +411,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove);
 BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
+void WINAPI PostQuitMessage(int exit_code);
 
 // Message boxes
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
@@ -466,6 +475,7 @@ typedef struct _FILETIME {
   DWORD dwHighDateTime;
 } FILETIME, *PFILETIME;
 #define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000001u)))
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)))
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002

@@ -64,6 +64,15 @@ static bool FindGenerated(MSG* msg, bool remove) {
   return false;
 }
 
+bool PlaceOwnWindow(HWND window, HWND insert_after) {
+  Window* found = LiveWindow(window);
+  if (found == nullptr) return false;
+  if (insert_after == HWND_TOPMOST) found->record.ex_style |= WS_EX_TOPMOST;
+  if (insert_after == HWND_NOTOPMOST || insert_after == HWND_BOTTOM)
+    found->record.ex_style &= ~static_cast<DWORD>(WS_EX_TOPMOST);
+  return true;
+}
+
 bool HasGeneratedMessage() {
   MSG msg;
   return FindGenerated(&msg, false);

@@ -419,6 +419,29 @@ static int CallSpawn(Run* run, const Tokens* t, Result* out) {
   return 1;
 }
 
+/* peek remove|keep: PeekMessageA for any message of the thread, taking it or
+ * leaving it; FALSE, or TRUE with the message's number and wParam. */
+static int CallPeek(Run* run, const Tokens* t, Result* out) {
+  MSG msg;
+  UINT remove;
+  (void)run;
+  if (t->count != 2 || t->text[1] == NULL) return 0;
+  if (strcmp(t->text[1], "remove") == 0) {
+    remove = PM_REMOVE;
+  } else if (strcmp(t->text[1], "keep") == 0) {
+    remove = PM_NOREMOVE;
+  } else {
+    return 0;
+  }
+  if (!PeekMessageA(&msg, NULL, 0, 0, remove)) {
+    PutText(out, "FALSE");
+    return 1;
+  }
+  PutNumber(out, "TRUE %ld", (long)msg.message);
+  PutNumber(out, " %ld", (long)msg.wParam);
+  return 1;
+}
+
 static void Report(Run* run, const char* call, const char* expected, const char* actual) {
   run->report(run->context, run->scenario, call, expected, actual);
 }
@@ -466,6 +489,16 @@ static int SetUp(Run* run, const Tokens* t, const char* line) {
         !ContractMakeFolder(path)) {
       Fail(run, line, "error: the folder cannot be made");
     }
+  } else if (strcmp(t->text[0], "post") == 0) {
+    if (t->count != 2 || t->text[1] == NULL || !ContractPostMessage((UINT)Number(t->text[1]))) {
+      Fail(run, line, "error: the message cannot be posted");
+    }
+  } else if (strcmp(t->text[0], "quit") == 0) {
+    if (t->count != 2 || t->text[1] == NULL) {
+      Fail(run, line, "error: quit takes an exit code");
+    } else {
+      PostQuitMessage((int)Number(t->text[1]));
+    }
   } else if (strcmp(t->text[0], "windows") == 0) {
     run->window_thread = ContractMakeThreadWindows(t->text + 1, t->count - 1);
     run->windows_made = 1;
@@ -480,10 +513,10 @@ static int Call(Run* run, const Tokens* t, Result* out) {
   static const struct {
     const char* name;
     int (*call)(Run* run, const Tokens* t, Result* out);
-  } kCalls[] = {{"profile", CallProfile},     {"regcreate", CallRegCreate},
-                {"regopen", CallRegOpen},     {"regset", CallRegSet},
-                {"regquery", CallRegQuery},   {"exists", CallExists},
-                {"enumerate", CallEnumerate}, {"spawn", CallSpawn}};
+  } kCalls[] = {
+      {"profile", CallProfile},     {"regcreate", CallRegCreate}, {"regopen", CallRegOpen},
+      {"regset", CallRegSet},       {"regquery", CallRegQuery},   {"exists", CallExists},
+      {"enumerate", CallEnumerate}, {"spawn", CallSpawn},         {"peek", CallPeek}};
   size_t i;
   for (i = 0; i < sizeof kCalls / sizeof kCalls[0]; ++i) {
     if (strcmp(kCalls[i].name, t->text[0]) == 0) return kCalls[i].call(run, t, out);

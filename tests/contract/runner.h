@@ -40,4 +40,8 @@ int ContractPrepareChild(const char* program);
 int ContractChildEnvironment(const PROCESS_INFORMATION* process, const char* program, char* entries,
                              size_t capacity);
 
+/* Posts a message of this number, without window or parameters, to the
+ * calling thread; 0 when it could not. */
+int ContractPostMessage(UINT message);
+
 #define kContractWindowClass "ContractWindow"

@@ -50,11 +50,17 @@ class SplashRun(unittest.TestCase):
     watch_cfg = ""
     desktop = None  # "800x600": run inside a Wine virtual desktop of that size
     answers = ()
+    controls = ()  # (file name in SETUP, built fixture)
+    registry_keys = ()  # deleted before the run, so that its controls register
 
     @classmethod
     def setUpClass(cls):
+        if cls.registry_keys:
+            harness.reg_delete(*cls.registry_keys)
         cls.scenario = harness.Scenario(f"splash.{cls.__name__}")
         launcher = cls.scenario.install("prelaunch.exe", "SETUP.EXE")
+        for name, fixture in cls.controls:
+            cls.scenario.install(fixture, "SETUP\\" + name)
         # The guard needs the application's name: one of its own per scenario.
         cls.scenario.write("SETUP\\SETUP.ini", harness.with_identity(cls.ini.replace(
             "[Application]\n", f"[Application]\nApplicationName=splash.{cls.__name__}\n", 1)))
@@ -192,6 +198,35 @@ class AFailedStartTakesDownADelayedSplash(SplashRun):
         self.assertLess(self.result.seconds, self.delay_ms / 1000 / 2)
         steps = self.steps()
         self.assertIn("SplashOff", steps[steps.index("WinExec"):])
+
+
+BOX_TYPE_LIBRARY = "{E2E00000-0000-0000-0000-0000000000B1}"
+BOX_CLASS = "{E2E00000-0000-0000-0000-0000000000B2}"
+
+
+class AControlsOwnBoxComesAboveTheSplash(SplashRun):
+    """BOX.OCX shows a box of its own from its DllRegisterServer."""
+    ini = (SplashRun.ini + f"[SystemOcx]\nOcx1=BOX.OCX\nOcx1TypeLib={BOX_TYPE_LIBRARY}\\1.0\\0\\win32\n"
+           f"Ocx1Clsid={BOX_CLASS}\nOcx1Version=3.0.0.0\n")
+    answers = ("OK",)
+    controls = (("BOX.OCX", "control_box.ocx"),)
+    registry_keys = (rf"HKCR\TypeLib\{BOX_TYPE_LIBRARY}", rf"HKCR\CLSID\{BOX_CLASS}")
+
+    def test_the_splash_steps_aside_for_the_box(self):
+        self.assertEqual(len(self.result.boxes), 1, self.result.boxes)
+        box = self.result.boxes[0]
+        self.assertEqual(box["caption"], "Control setup")
+        self.assertTrue(box["splash_up"])
+        self.assertFalse(box["splash_topmost"])
+        self.assertFalse(box["splash_above"], "the splash covers the box")
+
+    def test_the_control_registers_and_the_splash_is_topmost_again(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertEqual(harness.reg_value(rf"HKCR\TypeLib\{BOX_TYPE_LIBRARY}\1.0\0\win32"),
+                         ("REG_SZ", self.scenario.windows("SETUP\\BOX.OCX")))
+        self.assertWatched()
+        self.assertEqual(int(self.watch["FOUND"], 16), int(self.watch["HANDLE"], 16))
+        self.assertEqual(int(self.watch["EXSTYLE"], 16) & 0x88, 0x88, "WS_EX_TOOLWINDOW | WS_EX_TOPMOST")
 
 
 if __name__ == "__main__":

@@ -44,6 +44,11 @@ DWORD ContractMakeThreadWindows(const char* const* titles, int count) {
 
 void ContractEndThreadWindows() {}
 
+int ContractPostMessage(UINT message) {
+  sim::PostQueueMessage(nullptr, message, 0, 0);
+  return 1;
+}
+
 int ContractPrepareChild(const char* program) { return sim::WriteFile(program, "MZ") ? 1 : 0; }
 
 // The simulated child sees its block as it was handed over.

@@ -228,15 +228,16 @@ TEST_F(RegistrationTest, RefusedNamesLetTheLaunchGoOn) {
 }
 
 // A record's path may hold 359 characters: the longest names leave 109 for
-// the type library key.
+// the type library key (of the one shape the walk at exit finds).
 TEST_F(RegistrationTest, ARecordPathPastItsLimitIsRefused) {
   WriteRawIni("[Application]\nCompanyName=" + std::string(100, 'c') + "\nApplicationName=" +
               std::string(100, 'a') + "\nApplicationVersion=" + std::string(47, 'v') + "\n");
   ASSERT_NE(0u, GetIniFileName(Instance()));
   EXPECT_EQ(1, CreateApplicationKeys());
   sim::Reset();
-  EXPECT_EQ(0, CreateOCXKey(std::string(110, 't').c_str(), "C:\\A.OCX"));
-  EXPECT_EQ(1, CreateOCXKey(std::string(109, 't').c_str(), "C:\\A.OCX"));
+  const std::string version = "\\1.0\\0\\win32";
+  EXPECT_EQ(0, CreateOCXKey((std::string(110 - version.size(), 't') + version).c_str(), "C:\\A.OCX"));
+  EXPECT_EQ(1, CreateOCXKey((std::string(109 - version.size(), 't') + version).c_str(), "C:\\A.OCX"));
   EXPECT_EQ(1u, sim::CallsTo("RegCreateKeyExA").size());
 }
 

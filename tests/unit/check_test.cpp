@@ -427,6 +427,26 @@ TEST_F(CheckTest, AnOlderRegisteredControlIsRecordedThenReplacedByARealRun) {
   EXPECT_THAT(Report(), HasSubstr("  registered: type library yes, class yes, file C:\\OLD\\A.OCX, "
                                   "required 3.0.0.0: a real run does record the older file, then "
                                   "register it\r\n"));
+  EXPECT_THAT(Report(), HasSubstr("\r\n  at exit the older file unregisters; where that takes "
+                                  "this control's keys, this file registers again\r\n"));
+}
+
+// The run registers the newer file but can leave no record the walk would find.
+TEST_F(CheckTest, AnOlderControlOfAnUnwalkedShapeStaysRegistered) {
+  Arrange();
+  sim::WriteFile("C:\\OLD\\A.OCX", VersionData("versioned.dll"));
+  sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\{L}\\1.0\\409\\win32", "", "C:\\OLD\\A.OCX");
+  sim::SetRegistryText(HKEY_CLASSES_ROOT, "CLSID\\{C}\\InprocServer32", "", "C:\\OLD\\A.OCX");
+  std::string ini = kCleanIni;
+  ini.replace(ini.find("{L}\\1.0\\0"), 9, "{L}\\1.0\\409");
+  WriteIni(ini.replace(ini.find("Ocx1Version=2.0.0.0"), 19, "Ocx1Version=3.0.0.0"));
+  sim::WriteFile("D:\\SETUP\\OCX\\A.OCX", MakeImage(kPe32, {"DllRegisterServer"}));
+  FailEveryWrite();
+  EXPECT_EQ(0, Check("/Check"));
+  ExpectNothingWritten();
+  EXPECT_THAT(Report(), HasSubstr("required 3.0.0.0: a real run does register it without a record\r\n"
+                                  "  the walk at exit reads only library\\first version\\0\\win32: "
+                                  "the older file stays registered\r\n"));
 }
 
 TEST_F(CheckTest, SlowLoadShowsTheEnvironmentTheApplicationWouldGet) {

@@ -12,6 +12,7 @@
 #include "checks/single_instance.h"
 #include "checks/thread_slot.h"
 #include "components/app_registry.h"
+#include "components/control_code_hooks.h"
 #include "components/refused_writes.h"
 #include "platform/host/sim.h"
 #include "process_state.h"
@@ -62,6 +63,7 @@ class LaunchTest : public ::testing::Test {
     ResetProcessStateForTests();
     // As WinMain does first, for the tests that call the launcher's steps themselves.
     SetBeforeMessageHook(SplashOffForMessage);
+    SetControlCodeHook(SplashAroundControl);
   }
 
   // The launcher's process ends; the machine stays as it left it.

@@ -10,6 +10,7 @@ void ResetSingleInstanceForTests();
 void ResetThreadSlotForTests();
 void ResetApplicationKeysForTests();
 void ResetRefusedWritesForTests();
+void ResetControlCodeHooksForTests();
 void ResetSplashForTests();
 void ResetReportForTests();
 
@@ -21,6 +22,7 @@ void ResetProcessStateForTests() {
   ResetSingleInstanceForTests();
   ResetApplicationKeysForTests();
   ResetRefusedWritesForTests();
+  ResetControlCodeHooksForTests();
   ResetSplashForTests();
   ResetReportForTests();
 }

@@ -556,8 +556,16 @@ void NoEntryPoint() { sim::AddLibrary("D:\\SETUP\\A.OCX", {}); }
 void Refuses() {
   sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 1; }}});
 }
+// As a real control does, it names itself in the keys.
 void Registers() {
-  sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] { return 0; }}});
+  sim::AddLibrary("D:\\SETUP\\A.OCX", {{"DllRegisterServer", [] {
+                                           sim::SetRegistryText(HKEY_CLASSES_ROOT, "TypeLib\\" + kLib,
+                                                                "", "D:\\SETUP\\A.OCX");
+                                           sim::SetRegistryText(HKEY_CLASSES_ROOT,
+                                                                "CLSID\\{C}\\InprocServer32", "",
+                                                                "D:\\SETUP\\A.OCX");
+                                           return 0;
+                                         }}});
 }
 
 INSTANTIATE_TEST_SUITE_P(
