@@ -5,7 +5,11 @@
 #include "base/bounded_text.h"
 #include "base/trace.h"
 
-int ReadRegisteredPath(HKEY key, char* path) {
+// The path a key's default value names, as Windows reads it: an expandable
+// value is expanded, and one pair of surrounding double quotes goes. path
+// holds kRegistryTextCapacity bytes, empty on failure; 0 when the value or
+// its expansion does not fit.
+static int ReadRegisteredPath(HKEY key, char* path) {
   DWORD size = 0, type = 0;
   if (QueryDefaultText(key, path, kRegistryTextCapacity, &size, &type) != ERROR_SUCCESS) return 0;
   if (type == REG_EXPAND_SZ) {
@@ -33,10 +37,6 @@ static LONG OpenClasses(HKEY root, const char* sub_key, HKEY* key) {
   LONG status = RegOpenKeyExA(root, path, 0, KEY_READ, key);
   if (status != ERROR_SUCCESS) *key = nullptr;
   return status;
-}
-
-LONG OpenMachineClasses(const char* sub_key, HKEY* key) {
-  return OpenClasses(HKEY_LOCAL_MACHINE, sub_key, key);
 }
 
 // The path root's Software\Classes\<sub_key> names; path is empty without one.

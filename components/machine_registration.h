@@ -14,15 +14,6 @@ constexpr const char* kNoClass = "NONE";
 // Software\Classes key.
 constexpr unsigned kClassesKeyPathCapacity = 300;
 
-// Opens a key below HKEY_LOCAL_MACHINE\Software\Classes for reading.
-LONG OpenMachineClasses(const char* sub_key, HKEY* key);
-
-// The path a key's default value names, as Windows reads it: an expandable
-// value is expanded, and one pair of surrounding double quotes goes. path
-// holds kRegistryTextCapacity bytes, empty on failure; 0 when the value or
-// its expansion does not fit.
-int ReadRegisteredPath(HKEY key, char* path);
-
 // The files a control's keys name in the machine's classes, each empty where
 // its key or value is missing; server is empty without a class.
 struct MachineRegistration {
