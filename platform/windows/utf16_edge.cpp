@@ -252,7 +252,15 @@ BOOL PlaySoundFile(LPCSTR sound, HMODULE module, DWORD flags) {
   return PlaySoundW(Wide(sound, kFirst), module, flags);
 }
 
-void WriteDebuggerText(LPCSTR text) { OutputDebugStringW(Wide(text, kFirst)); }
+// In the machine's code page, as Windows hands a wide text to debuggers that
+// read the ANSI one; Wine shows only what the ANSI call writes.
+void WriteDebuggerText(LPCSTR text) {
+  char* ansi = reinterpret_cast<char*>(g_answer);
+  if (WideCharToMultiByte(CP_ACP, 0, Wide(text, kFirst), -1, ansi, sizeof g_answer, nullptr,
+                          nullptr) != 0) {
+    OutputDebugStringA(ansi);
+  }
+}
 
 LPSTR GetProcessCommandLine() {
   // A UTF-16 unit is at most three bytes of UTF-8.
