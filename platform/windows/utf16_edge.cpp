@@ -20,6 +20,9 @@ enum Slot { kFirst, kSecond, kThird, kFourth, kBoxText, kBoxCaption, kSlotCount 
 uint16_t g_slots[kSlotCount][kSlotUnits];
 // What a call hands back, before it becomes UTF-8.
 uint16_t g_answer[kSlotUnits];
+// The room a wide call is told of: its size in bytes must fit 16 bits, as
+// some of them hand it on in a counted string.
+constexpr DWORD kAnswerRoom = kSlotUnits - 1;
 
 // count bytes of UTF-8 (NULs included), and a NUL after them, in a slot;
 // null for a null text. units receives the units before that NUL.
@@ -47,7 +50,7 @@ DWORD Narrow(size_t units, char* out, size_t size) {
 // length, or that length and its NUL when it did not fit. units is what the
 // wide call answered; past the slot, it is passed on as it is.
 DWORD LengthOrNeeded(DWORD units, char* out, DWORD size) {
-  if (units == 0 || units >= kSlotUnits) return units;
+  if (units == 0 || units >= kAnswerRoom) return units;
   DWORD length = Narrow(units, out, size);
   return length < size ? length : length + 1;
 }
@@ -55,8 +58,8 @@ DWORD LengthOrNeeded(DWORD units, char* out, DWORD size) {
 }  // namespace
 
 DWORD GetModulePath(HMODULE module, LPSTR out, DWORD size) {
-  DWORD units = GetModuleFileNameW(module, Answer(), kSlotUnits);
-  if (units == 0 || units >= kSlotUnits) return 0;
+  DWORD units = GetModuleFileNameW(module, Answer(), kAnswerRoom);
+  if (units == 0 || units >= kAnswerRoom) return 0;
   DWORD length = Narrow(units, out, size);
   // As Windows answers a name that did not fit: the buffer's size.
   return length < size ? length : size;
@@ -67,27 +70,27 @@ DWORD GetPathAttributes(LPCSTR path) { return GetFileAttributesW(Wide(path, kFir
 BOOL SetWorkingFolder(LPCSTR path) { return SetCurrentDirectoryW(Wide(path, kFirst)); }
 
 DWORD GetTempFolder(DWORD size, LPSTR out) {
-  return LengthOrNeeded(GetTempPathW(kSlotUnits, Answer()), out, size);
+  return LengthOrNeeded(GetTempPathW(kAnswerRoom, Answer()), out, size);
 }
 
 UINT GetSystemFolder(LPSTR out, UINT size) {
-  return LengthOrNeeded(GetSystemDirectoryW(Answer(), kSlotUnits), out, size);
+  return LengthOrNeeded(GetSystemDirectoryW(Answer(), kAnswerRoom), out, size);
 }
 
 DWORD GetEnvironmentText(LPCSTR name, LPSTR out, DWORD size) {
-  return LengthOrNeeded(GetEnvironmentVariableW(Wide(name, kFirst), Answer(), kSlotUnits), out,
+  return LengthOrNeeded(GetEnvironmentVariableW(Wide(name, kFirst), Answer(), kAnswerRoom), out,
                         size);
 }
 
 DWORD ExpandEnvironmentText(LPCSTR text, LPSTR out, DWORD size) {
   // This call counts the NUL in what it answers.
-  DWORD units = ExpandEnvironmentStringsW(Wide(text, kFirst), Answer(), kSlotUnits);
+  DWORD units = ExpandEnvironmentStringsW(Wide(text, kFirst), Answer(), kAnswerRoom);
   return units == 0 ? 0 : LengthOrNeeded(units - 1, out, size) + 1;
 }
 
 DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out, LPSTR* file_part) {
   if (file_part != nullptr) *file_part = nullptr;
-  return LengthOrNeeded(GetFullPathNameW(Wide(path, kFirst), kSlotUnits, Answer(), nullptr), out,
+  return LengthOrNeeded(GetFullPathNameW(Wide(path, kFirst), kAnswerRoom, Answer(), nullptr), out,
                         size);
 }
 
@@ -101,7 +104,7 @@ DWORD ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DW
                       LPCSTR file) {
   if (size == 0) return 0;
   // No more units than the UTF-8 may have bytes, so a cut shows as one.
-  DWORD room = size < kSlotUnits ? size : kSlotUnits;
+  DWORD room = size < kAnswerRoom ? size : kAnswerRoom;
   DWORD units = GetPrivateProfileStringW(Wide(section, kFirst), Wide(key, kSecond),
                                          Wide(fallback, kThird), Answer(), room,
                                          Wide(file, kFourth));
@@ -221,7 +224,7 @@ LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWO
                      LPSTR key_class, LPDWORD class_size, PFILETIME last_write) {
   (void)key_class;
   (void)class_size;
-  DWORD units = kSlotUnits;
+  DWORD units = kAnswerRoom;
   LONG status = RegEnumKeyExW(key, index, Answer(), &units, reserved, nullptr, nullptr, last_write);
   if (status != ERROR_SUCCESS) return status;
   DWORD length = Narrow(units, name, *name_size);
@@ -241,11 +244,11 @@ static int LookedUp(int units, LPSTR out, int size) {
 }
 
 int GetWindowClassName(HWND window, LPSTR out, int size) {
-  return LookedUp(GetClassNameW(window, Answer(), kSlotUnits), out, size);
+  return LookedUp(GetClassNameW(window, Answer(), kAnswerRoom), out, size);
 }
 
 int GetWindowTitle(HWND window, LPSTR out, int size) {
-  return LookedUp(GetWindowTextW(window, Answer(), kSlotUnits), out, size);
+  return LookedUp(GetWindowTextW(window, Answer(), kAnswerRoom), out, size);
 }
 
 BOOL PlaySoundFile(LPCSTR sound, HMODULE module, DWORD flags) {
