@@ -135,3 +135,8 @@ int FolderExists(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != kNoAttributes && (attributes & kDirectoryAttribute) != 0 ? 1 : 0;
 }
+
+HANDLE OpenFileToRead(const char* path) {
+  return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
