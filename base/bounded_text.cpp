@@ -10,6 +10,22 @@ static size_t BoundedLength(const char* text, size_t limit) {
   return length;
 }
 
+// The length of text's first length bytes once a multi-byte UTF-8 sequence
+// cut off at their end is dropped, so that a cut text keeps whole characters.
+// The lead byte back bytes from the end starts a sequence longer than back
+// when its bit 0x80 >> back is set (110xxxxx, 1110xxxx, 11110xxx). Looks back
+// over at most three bytes, never before text; stray bytes are kept.
+static size_t WholeSequences(const char* text, size_t length) {
+  const char* p = text + length;
+  for (unsigned back = 1; back <= 3 && p > text; ++back) {
+    unsigned c = static_cast<unsigned char>(*--p);
+    if ((c & 0xC0) == 0x80) continue;
+    if (c >= 0xC0 && (c & (0x80u >> back)) != 0) return static_cast<size_t>(p - text);
+    break;
+  }
+  return length;
+}
+
 // The launcher's own formatter: the few conversions its texts use (%s %c %d %i
 // %u %x %X %%, with the 0 and - flags, a width, a precision or .*, and the
 // h and l sizes). Its own so that the exe carries no C runtime formatting
@@ -151,6 +167,7 @@ int FormatTextList(char* out, size_t capacity, const char* format, va_list args)
         break;
     }
   }
+  if (!o.fitted) o.used = WholeSequences(out, o.used);
   out[o.used] = '\0';
   return o.fitted;
 }
@@ -169,7 +186,7 @@ int CopyTextPart(char* out, size_t capacity, const char* text, size_t count) {
   size_t length = BoundedLength(text, count);
   int fitted = 1;
   if (length >= capacity) {
-    length = capacity - 1;
+    length = WholeSequences(text, capacity - 1);
     fitted = 0;
   }
   memmove(out, text, length);
@@ -184,10 +201,8 @@ int CopyText(char* out, size_t capacity, const char* text) {
 int AppendText(char* out, size_t capacity, const char* text) {
   if (capacity == 0) return 0;
   size_t used = BoundedLength(out, capacity);
-  if (used >= capacity) {
-    out[capacity - 1] = '\0';
-    return 0;
-  }
+  // An unterminated buffer is cut in place, as any text too long.
+  if (used >= capacity) return CopyTextPart(out, capacity, out, capacity);
   return CopyText(out + used, capacity - used, text);
 }
 

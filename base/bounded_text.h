@@ -13,7 +13,8 @@
 
 // Each writes at most capacity bytes including the terminating NUL, always
 // terminates (capacity > 0), and returns 1 when the whole text fitted, 0 when
-// it was cut or capacity is 0.
+// it was cut or capacity is 0. Texts are UTF-8: a cut text ends before a
+// multi-byte sequence that did not fit whole.
 int FormatText(char* out, size_t capacity, const char* format, ...) PRELAUNCH_PRINTF(3, 4);
 int FormatTextList(char* out, size_t capacity, const char* format, va_list args);
 int CopyText(char* out, size_t capacity, const char* text);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "config/paths.h"
 #include "platform/win32.h"
 
 constexpr WORD kImage32 = 0x10B;  // PE32
@@ -105,8 +106,7 @@ static ExportLookup LookUp(Image* image, const char* name) {
 
 ExportLookup FindExport(const char* path, const char* name) {
   Image image;
-  image.file = OpenFilePath(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  image.file = OpenFileToRead(path);
   if (image.file == INVALID_HANDLE_VALUE) return kNotALibrary;
   ExportLookup found = LookUp(&image, name);
   CloseHandle(image.file);

@@ -6,6 +6,7 @@
 #include "base/bounded_text.h"
 #include "base/message.h"
 #include "config/paths.h"
+#include "config/utf8_ini.h"
 
 static char g_home_directory[kPathCapacity];
 static char g_ini_file[kPathCapacity];
@@ -59,13 +60,19 @@ unsigned GetIniFileName(HMODULE module) {
   CopyText(g_launcher_file_name, sizeof g_launcher_file_name, name);
   AppendText(g_launcher_file_name, sizeof g_launcher_file_name, extension);
 
-  if (FileExists(g_ini_file)) return static_cast<unsigned>(strlen(g_ini_file) + 1);
+  if (FileExists(g_ini_file)) {
+    KeepUtf8Ini(g_ini_file);
+    return static_cast<unsigned>(strlen(g_ini_file) + 1);
+  }
   ShowMissingConfiguration(g_ini_file);
   return 0;
 }
 
 DWORD GetIniString(const char* section, const char* key, char* out, DWORD size, int complain) {
-  DWORD count = ReadProfileText(section, key, "", out, size, g_ini_file);
+  // Lists of names (a null key) come from Windows in any encoding.
+  DWORD count = HasUtf8Ini() && key != nullptr
+                    ? ReadUtf8IniString(section, key, out, size)
+                    : ReadProfileText(section, key, "", out, size, g_ini_file);
   if (count > 0) return count;
   if (complain) {
     char message[kMessageCapacity];
@@ -77,6 +84,7 @@ DWORD GetIniString(const char* section, const char* key, char* out, DWORD size, 
 }
 
 UINT GetIniInt(const char* section, const char* key, UINT fallback) {
+  if (HasUtf8Ini()) return ReadUtf8IniInt(section, key, fallback);
   return ReadProfileNumber(section, key, static_cast<INT>(fallback), g_ini_file);
 }
 

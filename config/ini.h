@@ -18,7 +18,10 @@ const char* GetIniFilePath();
 const char* GetLauncherFileName();
 
 // Returns the number of characters read; 0 for a missing or empty value,
-// after the "Failed to find label" message when complain is non-zero.
+// after the "Failed to find label" message when complain is non-zero. A UTF-8
+// file is read by the launcher itself, with Windows' rules. A null key lists
+// the section's key names, and a null section (with a null key) the file's
+// section names: Windows lists them, whatever the file's encoding.
 DWORD GetIniString(const char* section, const char* key, char* out, DWORD size, int complain);
 UINT GetIniInt(const char* section, const char* key, UINT fallback);
 

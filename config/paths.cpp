@@ -5,13 +5,9 @@
 #include "base/bounded_text.h"
 #include "platform/win32.h"
 
+// Paths are UTF-8, where no byte of a multi-byte sequence is a separator, a
+// dot or a colon: every byte is one unit here.
 static int IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// Length of the character starting at text: 2 for a lead byte with its trail.
-static size_t CharLength(const char* text) {
-  if (IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != '\0') return 2;
-  return 1;
-}
 
 static int PutPiece(char* out, size_t capacity, const char* begin, size_t count) {
   if (out == nullptr) return 1;
@@ -29,8 +25,7 @@ int Split(const char* path, char* drive, char* directory, char* name, char* exte
   }
   const char* after_separator = nullptr;
   const char* last_dot = nullptr;
-  for (const char* p = rest; *p != '\0'; p += CharLength(p)) {
-    if (CharLength(p) == 2) continue;
+  for (const char* p = rest; *p != '\0'; ++p) {
     if (IsSeparator(*p)) after_separator = p + 1;
     if (*p == '.') last_dot = p;
   }
@@ -50,9 +45,8 @@ int Split(const char* path, char* drive, char* directory, char* name, char* exte
 }
 
 static int EndsWithSeparator(const char* text) {
-  const char* last = nullptr;
-  for (const char* p = text; *p != '\0'; p += CharLength(p)) last = p;
-  return last != nullptr && CharLength(last) == 1 && IsSeparator(*last);
+  size_t length = strlen(text);
+  return length > 0 && IsSeparator(text[length - 1]);
 }
 
 static int IsEmpty(const char* text) { return text == nullptr || text[0] == '\0'; }
@@ -147,4 +141,9 @@ int FileExists(const char* path) {
 int FolderExists(const char* path) {
   DWORD attributes = GetPathAttributes(path);
   return attributes != kNoAttributes && (attributes & kDirectoryAttribute) != 0 ? 1 : 0;
+}
+
+HANDLE OpenFileToRead(const char* path) {
+  return OpenFilePath(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "platform/win32.h"
+
 constexpr size_t kPathCapacity = 260;       // 259 characters and NUL
 constexpr size_t kDriveCapacity = 3;        // "D:"
 constexpr size_t kPathPieceCapacity = 256;  // a split piece holds 255 characters
@@ -37,3 +39,7 @@ int HasFolder(const char* path);
 int FileExists(const char* path);
 // Whether a folder exists at path.
 int FolderExists(const char* path);
+
+// An existing file opened for reading, which others may read meanwhile;
+// INVALID_HANDLE_VALUE when it cannot be opened.
+HANDLE OpenFileToRead(const char* path);

@@ -2,9 +2,11 @@
 // without regard to case, blanks around names and values are dropped, a value
 // in matching quotes loses them, and a value is cut to the caller's buffer.
 // The table tests/contract/scenarios.txt holds these rules against Wine.
+// Texts come out in UTF-8, decoded from the file's encoding as Windows reads
+// it: UTF-16LE after an FF FE mark, UTF-8 after an EF BB BF mark (as Wine
+// reads it), and otherwise the machine's code page, 1252.
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "platform/host/sim_internal.h"
@@ -21,11 +23,64 @@ static std::string Trim(const std::string& text) {
   return text.substr(begin, end - begin + 1);
 }
 
+// Appends a code point in UTF-8.
+static void PutUtf8(uint32_t code, std::string* out) {
+  if (code < 0x80) {
+    *out += static_cast<char>(code);
+    return;
+  }
+  static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  int trails = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+  *out += static_cast<char>(kLead[trails] | (code >> (6 * trails)));
+  for (int shift = 6 * (trails - 1); shift >= 0; shift -= 6)
+    *out += static_cast<char>(0x80 | ((code >> shift) & 0x3F));
+}
+
+// Code page 1252 from 0x80 to 0x9F; the five bytes it leaves unassigned
+// (81 8D 8F 90 9D) stand for the control characters of their own number, as
+// Windows converts them. From 0xA0 on, a byte is the code point of its value.
+static const uint16_t kCodePage1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// UTF-16LE units after the mark; a surrogate without its partner, as Windows'
+// conversion to UTF-8 gives it, is U+FFFD. A last odd byte is no unit.
+static std::string FromUtf16(const std::string& bytes) {
+  std::string text;
+  auto unit = [&bytes](size_t at) {
+    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at]) |
+                                 static_cast<unsigned char>(bytes[at + 1]) << 8);
+  };
+  for (size_t at = 2; at + 1 < bytes.size(); at += 2) {
+    uint32_t code = unit(at);
+    if (code >= 0xD800 && code < 0xDC00 && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 &&
+        unit(at + 2) < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+      at += 2;
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = 0xFFFD;
+    }
+    PutUtf8(code, &text);
+  }
+  return text;
+}
+
+// The file's text in UTF-8, decoded as Windows reads the file; empty when
+// there is no such file.
+static std::string FileText(const char* file) {
+  const std::string bytes = sim::ReadFile(file);
+  if (bytes.compare(0, 2, "\xFF\xFE") == 0) return FromUtf16(bytes);
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
+  std::string text;
+  for (unsigned char c : bytes) PutUtf8(c >= 0x80 && c < 0xA0 ? kCodePage1252[c - 0x80] : c, &text);
+  return text;
+}
+
 // Finds the value of key in section; false when the file, section or key is absent.
 static bool FindValue(const char* file, const char* section, const char* key, std::string* value) {
   if (file == nullptr || section == nullptr || key == nullptr) return false;
-  std::ifstream in(sim::detail::MapPath(file), std::ios::binary);
-  if (!in) return false;
+  std::istringstream in(FileText(file));
   std::string line;
   bool in_section = false;
   while (std::getline(in, line)) {
@@ -81,7 +136,7 @@ static std::string ReadText(LPCSTR section, LPCSTR key, LPCSTR fallback, DWORD s
 // section of that name, each once, in the file's order.
 static std::vector<std::string> Names(const char* file, const char* section) {
   std::vector<std::string> names;
-  std::ifstream in(sim::detail::MapPath(file), std::ios::binary);
+  std::istringstream in(FileText(file));
   std::string line;
   bool in_section = false, seen = false;
   while (std::getline(in, line)) {

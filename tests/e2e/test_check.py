@@ -106,5 +106,34 @@ class CheckRun(unittest.TestCase):
         self.assertTrue(report.endswith("\r\n"))
 
 
+class CheckUtf8Configuration(unittest.TestCase):
+    """A configuration in UTF-8 behind its byte order mark, [Application] first:
+    the launcher reads it itself, so its names come through in UTF-8 (Wine would
+    hand them over in its code page) and the mark hides no section."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.scenario = harness.Scenario("check.Utf8Configuration")
+        cls.home = cls.scenario.windows("SETUP\\")
+        launcher = cls.scenario.install("prelaunch.exe", "SETUP.EXE")
+        cls.scenario.install("probe.exe", "SETUP\\GAME.EXE")
+        cls.scenario.write("SETUP\\intro.wav", "RIFF")
+        ini = ("\ufeff[Application]\r\nCompanyName=PrelaunchE2E\r\nApplicationName=Société\r\n"
+               "ApplicationVersion=1.0\r\nProgramName=GAME.EXE\r\nSplashWaveFile=intro.wav\r\n")
+        cls.scenario.path("SETUP\\SETUP.ini").write_bytes(ini.encode("utf-8"))
+        cls.result = harness.run_launcher(cls.scenario, launcher, ("/Check", "/Debug"))
+
+    def test_the_first_section_is_read_in_utf8(self):
+        self.assertEqual(self.result.exit_code, 0, self.result.traces)
+        summary = [t for t in self.result.traces if " lines: " in t]
+        self.assertEqual(len(summary), 1, self.result.traces)
+        path = summary[0][summary[0].index(" lines: ") + len(" lines: "):].rstrip("\n")
+        report = harness.to_unix(path).read_bytes()
+        self.assertIn("Application key: HKEY_LOCAL_MACHINE\\Software\\PrelaunchE2E\\Société\\1.0 "
+                      .encode("utf-8"), report)
+        self.assertIn(f"Program: {self.home}GAME.EXE (found)".encode("latin-1"), report)
+        self.assertEqual(self.scenario.probe_records("SETUP\\GAME.EXE"), [])
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -16,9 +16,18 @@ struct SplitCase {
   const char* extension;
 };
 
+// Paths are UTF-8 inside the launcher, split and joined byte by byte, also on
+// a system whose code page is double-byte (932 here): there E3, 83 and 86 are
+// lead bytes, and a lead-byte test would take a backslash after the last byte
+// of テ (E3 83 86) for its trail byte.
+void StartDoubleByteMachine() {
+  sim::Reset();
+  sim::SetLeadByteRanges({{0x81, 0x9F}, {0xE0, 0xFC}});
+}
+
 class SplitTest : public ::testing::TestWithParam<SplitCase> {
  protected:
-  void SetUp() override { sim::Reset(); }
+  void SetUp() override { StartDoubleByteMachine(); }
 };
 
 TEST_P(SplitTest, GivesDriveDirectoryNameAndExtension) {
@@ -44,23 +53,13 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"\\MEDIA\\intro.wav", "", "\\MEDIA\\", "intro", ".wav"},
                       SplitCase{"C:\\DIR\\", "C:", "\\DIR\\", "", ""},
                       SplitCase{"archive.tar.gz", "", "", "archive.tar", ".gz"},
-                      SplitCase{"", "", "", "", ""}));
-
-TEST(SplitDoubleByte, TrailBytesAreNeitherSeparatorsNorDots) {
-  sim::Reset();
-  sim::SetLeadByteRanges({{0x81, 0x9F}, {0xE0, 0xFC}});
-  // 0x95 0x5C is one character whose trail byte is the code of a backslash.
-  const char path[] = "C:\\\x95\\DIR\\A\x82.B";
-  char directory[kPathPieceCapacity], name[kPathPieceCapacity], extension[kPathPieceCapacity];
-  Split(path, nullptr, directory, name, extension);
-  EXPECT_STREQ("\\\x95\\DIR\\", directory);
-  EXPECT_STREQ("A\x82.B", name);  // 0x82 0x2E is one character, not a dot
-  EXPECT_STREQ("", extension);
-  char joined[kPathCapacity];
-  // A directory ending in a lead byte whose trail is a backslash still needs a separator.
-  Join(joined, sizeof joined, "C:", "\\\x95\\", "X", nullptr);
-  EXPECT_STREQ("C:\\\x95\\\\X", joined);
-}
+                      SplitCase{"", "", "", "", ""},
+                      SplitCase{"C:\\Тест\\Тест.ini", "C:", "\\Тест\\", "Тест", ".ini"},
+                      SplitCase{"D:\\テスト\\テスト.exe", "D:", "\\テスト\\", "テスト", ".exe"},
+                      SplitCase{"Société\\Société.wav", "", "Société\\", "Société", ".wav"},
+                      // テ's last byte right before a separator or a dot
+                      SplitCase{"C:\\テ\\テ.テ", "C:", "\\テ\\", "テ", ".テ"},
+                      SplitCase{"テ/テ\\X", "", "テ/テ\\", "X", ""}));
 
 TEST(SplitLimits, PiecesAreCutTo255AndSayedSo) {
   sim::Reset();
@@ -69,6 +68,17 @@ TEST(SplitLimits, PiecesAreCutTo255AndSayedSo) {
   EXPECT_EQ(0, Split(path.c_str(), nullptr, directory, name, nullptr));
   EXPECT_EQ(255u, strlen(directory));
   EXPECT_EQ(255u, strlen(name));
+}
+
+TEST(SplitLimits, AUtf8PieceIsCutAtAWholeCharacter) {
+  StartDoubleByteMachine();
+  std::string folder, name = "a";
+  for (int i = 0; i < 200; ++i) folder += "Т", name += "テ";
+  std::string path = "C:" + folder + "\\" + name + ".ext";
+  char directory[kPathPieceCapacity], file_name[kPathPieceCapacity];
+  EXPECT_EQ(0, Split(path.c_str(), nullptr, directory, file_name, nullptr));
+  EXPECT_EQ(folder.substr(0, 254), directory);  // 127 characters of two bytes
+  EXPECT_EQ(name.substr(0, 253), file_name);    // a and 84 characters of three
 }
 
 struct JoinCase {
@@ -81,7 +91,7 @@ struct JoinCase {
 
 class JoinTest : public ::testing::TestWithParam<JoinCase> {
  protected:
-  void SetUp() override { sim::Reset(); }
+  void SetUp() override { StartDoubleByteMachine(); }
 };
 
 TEST_P(JoinTest, PutsThePiecesTogether) {
@@ -91,15 +101,19 @@ TEST_P(JoinTest, PutsThePiecesTogether) {
   EXPECT_STREQ(c.expected, out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, JoinTest,
-                         ::testing::Values(JoinCase{"D:", "\\X", "Y", "wav", "D:\\X\\Y.wav"},
-                                           JoinCase{"D:", "\\X", "Y", ".wav", "D:\\X\\Y.wav"},
-                                           JoinCase{"D:", "", "NAME", "", "D:NAME"},
-                                           JoinCase{"D:", "\\X/", "Y", nullptr, "D:\\X/Y"},
-                                           JoinCase{nullptr, "BIN", nullptr, nullptr, "BIN\\"},
-                                           JoinCase{"d", "\\SETUP\\", "SETUP", ".ini",
-                                                    "d:\\SETUP\\SETUP.ini"},
-                                           JoinCase{nullptr, nullptr, nullptr, nullptr, ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Paths, JoinTest,
+    ::testing::Values(JoinCase{"D:", "\\X", "Y", "wav", "D:\\X\\Y.wav"},
+                      JoinCase{"D:", "\\X", "Y", ".wav", "D:\\X\\Y.wav"},
+                      JoinCase{"D:", "", "NAME", "", "D:NAME"},
+                      JoinCase{"D:", "\\X/", "Y", nullptr, "D:\\X/Y"},
+                      JoinCase{nullptr, "BIN", nullptr, nullptr, "BIN\\"},
+                      JoinCase{"d", "\\SETUP\\", "SETUP", ".ini", "d:\\SETUP\\SETUP.ini"},
+                      JoinCase{nullptr, nullptr, nullptr, nullptr, ""},
+                      JoinCase{"C:", "\\Тест", "Тест", ".ini", "C:\\Тест\\Тест.ini"},
+                      // a directory ending in テ still needs its separator
+                      JoinCase{"C:", "\\テ", "テ", ".テ", "C:\\テ\\テ.テ"},
+                      JoinCase{"C:", "\\テ\\", "X", nullptr, "C:\\テ\\X"}));
 
 TEST(JoinLimits, NeverPassesTheBufferAndSaysItCut) {
   sim::Reset();

@@ -5,6 +5,7 @@
 void ResetTraceForTests();
 void ResetMessageHookForTests();
 void ResetIniForTests();
+void ResetUtf8IniForTests();
 void ResetLibrarySearchForTests();
 void ResetSingleInstanceForTests();
 void ResetThreadSlotForTests();
@@ -18,6 +19,7 @@ void ResetProcessStateForTests() {
   ResetTraceForTests();
   ResetMessageHookForTests();
   ResetIniForTests();
+  ResetUtf8IniForTests();
   ResetLibrarySearchForTests();
   ResetSingleInstanceForTests();
   ResetApplicationKeysForTests();

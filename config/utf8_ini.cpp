@@ -1,0 +1,168 @@
+#include "config/utf8_ini.h"
+
+#include <cstring>
+
+#include "base/bounded_text.h"
+#include "config/keys.h"
+#include "config/paths.h"
+
+// The text's encoding is settled once, from its bytes: EF BB BF first is
+// UTF-8; FF FE first is UTF-16, which Windows reads; otherwise a text that is
+// all valid UTF-8 (no overlong form, no surrogate, nothing past U+10FFFF, no
+// sequence cut short) and holds at least one multi-byte sequence is UTF-8;
+// anything else is the machine's code page, which Windows reads. So a file
+// that Windows reads today is still read by Windows, byte for byte. A file
+// larger than the room here, or one that cannot be read, stays with Windows.
+constexpr DWORD kUtf8IniCapacity = 32768;
+
+// One byte more than the room, so that a larger file shows as one.
+static char g_text[kUtf8IniCapacity + 1];
+// The kept text, after its byte order mark; g_begin is null when none is kept.
+static const char* g_begin;
+static const char* g_end;
+
+namespace {
+
+struct Span {
+  const char* begin;
+  const char* end;
+};
+
+}  // namespace
+
+// The FF FE mark of a UTF-16 file is no valid UTF-8: such a file stays with Windows.
+static int IsUtf8Text(const char* text, DWORD size) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* end = p + size;
+  int multi_byte = 0;
+  while (p < end) {
+    unsigned code = *p++;
+    if (code < 0x80) continue;
+    if (code < 0xC2 || code > 0xF4) return 0;
+    int trails = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : 1;
+    if (end - p < trails) return 0;
+    code &= 0x3Fu >> trails;
+    for (int i = 0; i < trails; ++i) {
+      if ((*p & 0xC0) != 0x80) return 0;
+      code = code << 6 | (*p++ & 0x3Fu);
+    }
+    // Overlong forms, surrogates, and code points past U+10FFFF.
+    if (code < 1u << (5 * trails + 1) || code >> 11 == 0x1B || code > 0x10FFFF) return 0;
+    multi_byte = 1;
+  }
+  return multi_byte;
+}
+
+void KeepUtf8Ini(const char* path) {
+  g_begin = nullptr;
+  HANDLE file = OpenFileToRead(path);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD size = 0;
+  BOOL read = ReadFile(file, g_text, sizeof g_text, &size, nullptr);
+  CloseHandle(file);
+  if (!read || size > kUtf8IniCapacity) return;
+  const char* begin = g_text;
+  if (size >= 3 && g_text[0] == '\xEF' && g_text[1] == '\xBB' && g_text[2] == '\xBF') {
+    begin += 3;
+  } else if (!IsUtf8Text(g_text, size)) {
+    return;
+  }
+  g_begin = begin;
+  g_end = g_text + size;
+}
+
+int HasUtf8Ini() { return g_begin != nullptr; }
+
+static const char* Find(const char* p, const char* end, char c) {
+  while (p < end && *p != c) ++p;
+  return p;
+}
+
+static int IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+static void Trim(Span* text) {
+  while (text->begin < text->end && IsBlank(*text->begin)) ++text->begin;
+  while (text->end > text->begin && IsBlank(text->end[-1])) --text->end;
+}
+
+// The launcher's section and key names are shorter than a list key's room.
+static int SameName(Span name, const char* wanted) {
+  Trim(&name);
+  char text[kListKeyCapacity];
+  return CopyTextPart(text, sizeof text, name.begin, static_cast<size_t>(name.end - name.begin)) &&
+         EqualsNoCase(text, wanted);
+}
+
+// Windows' rules: lines end at LF; only the first section of a name counts,
+// and in it the first line with that key before an '='.
+static int FindValue(const char* section, const char* key, Span* value) {
+  int in_section = 0;
+  for (const char* line = g_begin; line < g_end;) {
+    Span text = {line, Find(line, g_end, '\n')};
+    line = text.end + 1;
+    Trim(&text);
+    if (text.begin < text.end && *text.begin == '[') {
+      if (in_section) return 0;
+      in_section = SameName({text.begin + 1, Find(text.begin + 1, text.end, ']')}, section);
+      continue;
+    }
+    if (!in_section) continue;
+    const char* equals = Find(text.begin, text.end, '=');
+    if (equals == text.end || !SameName({text.begin, equals}, key)) continue;
+    *value = {equals + 1, text.end};
+    Trim(value);
+    return 1;
+  }
+  return 0;
+}
+
+DWORD ReadUtf8IniString(const char* section, const char* key, char* out, DWORD size) {
+  if (size == 0) return 0;
+  Span value = {g_text, g_text};
+  FindValue(section, key, &value);
+  size_t length = static_cast<size_t>(value.end - value.begin);
+  DWORD capacity = size;
+  if (length >= 2 && (*value.begin == '"' || *value.begin == '\'') &&
+      value.end[-1] == *value.begin) {
+    ++value.begin;
+    length -= 2;
+    // As Windows: a buffer one short of the quoted text loses a real character.
+    if (length > 0 && size == length + 1) --capacity;
+  }
+  CopyTextPart(out, capacity, value.begin, length);
+  return static_cast<DWORD>(strlen(out));
+}
+
+// Integer values are read as text into this many bytes first, as Windows does.
+constexpr DWORD kNumberTextSize = 30;
+
+// Windows' reading of an integer: blanks and controls skipped, a sign, a
+// "0x", "0o" or "0b" prefix for another base, then digits up to the first
+// other character, modulo 2^32; no digit at all gives 0.
+UINT ReadUtf8IniInt(const char* section, const char* key, UINT fallback) {
+  char text[kNumberTextSize];
+  if (ReadUtf8IniString(section, key, text, sizeof text) == 0) return fallback;
+  const char* p = text;
+  while (static_cast<unsigned char>(*p - 1) < ' ') ++p;
+  int negative = *p == '-';
+  if (negative || *p == '+') ++p;
+  unsigned base = 10;
+  if (p[0] == '0') {
+    base = p[1] == 'x' ? 16 : p[1] == 'o' ? 8 : p[1] == 'b' ? 2 : 10;
+    if (base != 10) p += 2;
+  }
+  UINT total = 0;
+  for (;; ++p) {
+    unsigned c = static_cast<unsigned char>(*p);
+    unsigned letter = (c | 0x20) - 'a';
+    unsigned digit = c - '0' <= 9 ? c - '0' : letter <= 25 ? letter + 10 : base;
+    if (digit >= base) break;
+    total = total * base + digit;
+  }
+  return negative ? 0u - total : total;
+}
+
+// A new process's start values, for the host tests (tests/unit/process_state.h).
+#if defined(PRELAUNCH_TESTING)
+void ResetUtf8IniForTests() { g_begin = nullptr; }
+#endif
