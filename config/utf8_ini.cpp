@@ -5,6 +5,7 @@
 #include "base/bounded_text.h"
 #include "config/keys.h"
 #include "config/paths.h"
+#include "platform/unicode_text.h"
 
 // The text's encoding is settled once, from its bytes: EF BB BF first is
 // UTF-8; FF FE first is UTF-16, which Windows reads; otherwise a text that is
@@ -32,23 +33,13 @@ struct Span {
 
 // The FF FE mark of a UTF-16 file is no valid UTF-8: such a file stays with Windows.
 static int IsUtf8Text(const char* text, DWORD size) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  const unsigned char* end = p + size;
   int multi_byte = 0;
-  while (p < end) {
-    unsigned code = *p++;
-    if (code < 0x80) continue;
-    if (code < 0xC2 || code > 0xF4) return 0;
-    int trails = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : 1;
-    if (end - p < trails) return 0;
-    code &= 0x3Fu >> trails;
-    for (int i = 0; i < trails; ++i) {
-      if ((*p & 0xC0) != 0x80) return 0;
-      code = code << 6 | (*p++ & 0x3Fu);
-    }
-    // Overlong forms, surrogates, and code points past U+10FFFF.
-    if (code < 1u << (5 * trails + 1) || code >> 11 == 0x1B || code > 0x10FFFF) return 0;
-    multi_byte = 1;
+  for (const char* end = text + size; text < end;) {
+    uint32_t code;
+    size_t length = DecodeUtf8(text, static_cast<size_t>(end - text), &code);
+    if (length == 0) return 0;
+    multi_byte |= length > 1;
+    text += length;
   }
   return multi_byte;
 }

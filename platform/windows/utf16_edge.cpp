@@ -28,7 +28,11 @@ constexpr DWORD kAnswerRoom = kSlotUnits - 1;
 // null for a null text. units receives the units before that NUL.
 LPWSTR WidePart(const char* text, size_t count, Slot slot, size_t* units) {
   uint16_t* wide = g_slots[slot];
-  *units = text == nullptr ? 0 : Utf8ToUtf16(text, count, wide, kSlotUnits - 1);
+  // Windows puts U+FFFD for each byte that is not UTF-8.
+  *units = text == nullptr ? 0
+                           : static_cast<size_t>(MultiByteToWideChar(
+                                 CP_UTF8, 0, text, static_cast<int>(count),
+                                 reinterpret_cast<LPWSTR>(wide), kSlotUnits - 1));
   wide[*units] = 0;
   return text == nullptr ? nullptr : reinterpret_cast<LPWSTR>(wide);
 }
