@@ -15,7 +15,7 @@ static size_t BoundedLength(const char* text, size_t limit) {
 // The lead byte back bytes from the end starts a sequence longer than back
 // when its bit 0x80 >> back is set (110xxxxx, 1110xxxx, 11110xxx). Looks back
 // over at most three bytes, never before text; stray bytes are kept.
-static size_t WholeSequences(const char* text, size_t length) {
+size_t WholeCharacters(const char* text, size_t length) {
   const char* p = text + length;
   for (unsigned back = 1; back <= 3 && p > text; ++back) {
     unsigned c = static_cast<unsigned char>(*--p);
@@ -167,7 +167,7 @@ int FormatTextList(char* out, size_t capacity, const char* format, va_list args)
         break;
     }
   }
-  if (!o.fitted) o.used = WholeSequences(out, o.used);
+  if (!o.fitted) o.used = WholeCharacters(out, o.used);
   out[o.used] = '\0';
   return o.fitted;
 }
@@ -186,7 +186,7 @@ int CopyTextPart(char* out, size_t capacity, const char* text, size_t count) {
   size_t length = BoundedLength(text, count);
   int fitted = 1;
   if (length >= capacity) {
-    length = WholeSequences(text, capacity - 1);
+    length = WholeCharacters(text, capacity - 1);
     fitted = 0;
   }
   memmove(out, text, length);

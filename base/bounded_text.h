@@ -22,6 +22,10 @@ int AppendText(char* out, size_t capacity, const char* text);
 // Copies at most count characters of text.
 int CopyTextPart(char* out, size_t capacity, const char* text, size_t count);
 
+// The length of text's first length bytes without a UTF-8 sequence that
+// their end cut off: where a cut text ends.
+size_t WholeCharacters(const char* text, size_t length);
+
 // ASCII letters compared without regard to case, as the launcher's switch
 // words and class names are.
 int EqualsNoCase(const char* a, const char* b);

@@ -5,7 +5,6 @@
 #include "base/bounded_text.h"
 #include "config/keys.h"
 #include "config/paths.h"
-#include "platform/unicode_text.h"
 
 // The text's encoding is settled once, from its bytes: EF BB BF first is
 // UTF-8; FF FE first is UTF-16, which Windows reads; otherwise a text that is
@@ -31,17 +30,13 @@ struct Span {
 
 }  // namespace
 
-// The FF FE mark of a UTF-16 file is no valid UTF-8: such a file stays with Windows.
+// Windows refuses a text that is not UTF-8 (an FF FE mark of a UTF-16 file
+// never is: such a file stays with Windows), and a text of fewer UTF-16
+// units than bytes holds a multi-byte sequence.
 static int IsUtf8Text(const char* text, DWORD size) {
-  int multi_byte = 0;
-  for (const char* end = text + size; text < end;) {
-    uint32_t code;
-    size_t length = DecodeUtf8(text, static_cast<size_t>(end - text), &code);
-    if (length == 0) return 0;
-    multi_byte |= length > 1;
-    text += length;
-  }
-  return multi_byte;
+  int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(size),
+                                  nullptr, 0);
+  return units > 0 && static_cast<DWORD>(units) < size;
 }
 
 void KeepUtf8Ini(const char* path) {

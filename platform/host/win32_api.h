@@ -23,6 +23,8 @@ typedef uint8_t BYTE;
 typedef char CHAR;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
+typedef uint16_t WCHAR;
+typedef WCHAR* LPWSTR;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef void* HANDLE;
@@ -361,6 +363,11 @@ DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
 HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text, int count, LPWSTR out,
+                               int capacity);
 BOOL WINAPI CloseHandle(HANDLE handle);
 
 // Files and the console

@@ -10,16 +10,16 @@
 // needs more units than UTF-8 has bytes: a slot always holds it.
 #include <cstring>
 
-#include "platform/unicode_text.h"
+#include "base/bounded_text.h"
 #include "platform/win32.h"
 
 namespace {
 
 constexpr size_t kSlotUnits = 32768;
 enum Slot { kFirst, kSecond, kThird, kFourth, kBoxText, kBoxCaption, kSlotCount };
-uint16_t g_slots[kSlotCount][kSlotUnits];
+WCHAR g_slots[kSlotCount][kSlotUnits];
 // What a call hands back, before it becomes UTF-8.
-uint16_t g_answer[kSlotUnits];
+WCHAR g_answer[kSlotUnits];
 // The room a wide call is told of: its size in bytes must fit 16 bits, as
 // some of them hand it on in a counted string.
 constexpr DWORD kAnswerRoom = kSlotUnits - 1;
@@ -27,14 +27,14 @@ constexpr DWORD kAnswerRoom = kSlotUnits - 1;
 // count bytes of UTF-8 (NULs included), and a NUL after them, in a slot;
 // null for a null text. units receives the units before that NUL.
 LPWSTR WidePart(const char* text, size_t count, Slot slot, size_t* units) {
-  uint16_t* wide = g_slots[slot];
+  WCHAR* wide = g_slots[slot];
   // Windows puts U+FFFD for each byte that is not UTF-8.
   *units = text == nullptr ? 0
                            : static_cast<size_t>(MultiByteToWideChar(
                                  CP_UTF8, 0, text, static_cast<int>(count),
-                                 reinterpret_cast<LPWSTR>(wide), kSlotUnits - 1));
+                                 wide, kSlotUnits - 1));
   wide[*units] = 0;
-  return text == nullptr ? nullptr : reinterpret_cast<LPWSTR>(wide);
+  return text == nullptr ? nullptr : wide;
 }
 
 LPWSTR Wide(const char* text, Slot slot) {
@@ -42,13 +42,26 @@ LPWSTR Wide(const char* text, Slot slot) {
   return WidePart(text, text == nullptr ? 0 : strlen(text), slot, &units);
 }
 
-LPWSTR Answer() { return reinterpret_cast<LPWSTR>(g_answer); }
+LPWSTR Answer() { return g_answer; }
 
-// The answer's first units as UTF-8 in out, cut to whole characters; the
-// length the whole of them has in UTF-8.
-DWORD Narrow(size_t units, char* out, size_t size) {
-  return static_cast<DWORD>(Utf16ToUtf8(g_answer, units, out, size));
+// UTF-8 of a wide text, before it is cut to a caller's buffer.
+char g_utf8[3 * kSlotUnits];
+
+// The first units of a wide text as UTF-8 in out, cut to whole characters;
+// the length the whole of them has in UTF-8. Windows puts U+FFFD for a lone
+// surrogate.
+DWORD NarrowText(LPCWSTR text, size_t units, char* out, size_t size) {
+  int length = units == 0 ? 0
+                          : WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(units), g_utf8,
+                                                sizeof g_utf8, nullptr, nullptr);
+  size_t kept = static_cast<size_t>(length);
+  if (kept >= size) kept = size == 0 ? 0 : WholeCharacters(g_utf8, size - 1);
+  memcpy(out, g_utf8, kept);
+  if (size > 0) out[kept] = '\0';
+  return static_cast<DWORD>(length);
 }
+
+DWORD Narrow(size_t units, char* out, size_t size) { return NarrowText(Answer(), units, out, size); }
 
 // For calls that report a buffer too small by the length it needs: the UTF-8
 // length, or that length and its NUL when it did not fit. units is what the
@@ -270,11 +283,8 @@ void WriteDebuggerText(LPCSTR text) {
 }
 
 LPSTR GetProcessCommandLine() {
-  // A UTF-16 unit is at most three bytes of UTF-8.
-  static char command_line[3 * kSlotUnits];
-  const uint16_t* wide = reinterpret_cast<const uint16_t*>(GetCommandLineW());
-  size_t units = 0;
-  while (wide[units] != 0) ++units;
-  Utf16ToUtf8(wide, units, command_line, sizeof command_line);
+  static char command_line[sizeof g_utf8];
+  LPCWSTR wide = GetCommandLineW();
+  NarrowText(wide, static_cast<size_t>(lstrlenW(wide)), command_line, sizeof command_line);
   return command_line;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/unicode_text.h"
+#include "platform/host/unicode_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/unicode_text.h"
+#include "platform/host/unicode_text.h"
 
 namespace {
 
