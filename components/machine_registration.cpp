@@ -34,7 +34,7 @@ static LONG OpenClasses(HKEY root, const char* sub_key, HKEY* key) {
   char path[kClassesKeyPathCapacity];
   *key = nullptr;
   if (!FormatText(path, sizeof path, "Software\\Classes\\%s", sub_key)) return ERROR_INVALID_DATA;
-  LONG status = OpenRegistryKey(root, path, 0, KEY_READ, key);
+  LONG status = OpenRegistryKey(root, path, KEY_READ, key);
   if (status != ERROR_SUCCESS) *key = nullptr;
   return status;
 }

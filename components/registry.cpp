@@ -23,7 +23,7 @@ static LONG OpenBelowSoftware(const char* path, REGSAM access, int make, Softwar
     DWORD disposition = 0;
     status = CreateLastingKey(opened->software, path, &opened->key, &disposition);
   } else {
-    status = OpenRegistryKey(opened->software, path, 0, access, &opened->key);
+    status = OpenRegistryKey(opened->software, path, access, &opened->key);
   }
   if (status != ERROR_SUCCESS) opened->key = nullptr;
   return status;
@@ -44,7 +44,7 @@ void CloseSoftwareKey(const SoftwareKey& opened) {
 
 LONG QueryDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size, DWORD* type) {
   *size = capacity;
-  LONG status = ReadRegistryValue(key, nullptr, nullptr, type, reinterpret_cast<BYTE*>(out), size);
+  LONG status = ReadRegistryText(key, type, out, size);
   if (status != ERROR_SUCCESS) {
     out[0] = '\0';
     return status;

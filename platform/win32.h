@@ -77,18 +77,17 @@ HANDLE CreateNamedSemaphore(LPSECURITY_ATTRIBUTES attributes, LONG initial_count
 DWORD GetVersionInfoSize(LPCSTR path, LPDWORD handle);                     // GetFileVersionInfoSize
 BOOL GetVersionInfo(LPCSTR path, DWORD handle, DWORD size, LPVOID block);  // GetFileVersionInfo
 
-// The registry
-LONG OpenRegistryKey(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access,
-                     PHKEY result);  // RegOpenKeyEx
+// The registry (fixed ASCII value names with numbers go by RegQueryValueExA
+// and RegSetValueExA)
+LONG OpenRegistryKey(HKEY key, LPCSTR sub_key, REGSAM access, PHKEY result);  // RegOpenKeyEx
 LONG CreateRegistryKey(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class, DWORD options,
                        REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                        LPDWORD disposition);  // RegCreateKeyEx
-LONG ReadRegistryValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                       LPDWORD size);  // RegQueryValueEx
-LONG WriteRegistryValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                        DWORD size);  // RegSetValueEx
-LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
-                     LPSTR key_class, LPDWORD class_size, PFILETIME last_write);  // RegEnumKeyEx
+// The key's default value; a value of another type than text comes as it is.
+LONG ReadRegistryText(HKEY key, LPDWORD type, LPSTR out, LPDWORD size);  // RegQueryValueEx
+LONG WriteRegistryText(HKEY key, LPCSTR name, LPCSTR text);              // RegSetValueEx, REG_SZ
+LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size,
+                     PFILETIME last_write);  // RegEnumKeyEx
 
 // What a person sees and hears
 int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);  // MessageBox

@@ -273,8 +273,8 @@ LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
   return OpenPath(key, sub_key, Granted(KEY_ALL_ACCESS, user_hive), result);
 }
 
-LONG WINAPI OpenRegistryKey(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
-  if (Enter("OpenRegistryKey", {KeyText(key), Text(sub_key), Number(options), Hex(access)})) {
+LONG OpenRegistryKey(HKEY key, LPCSTR sub_key, REGSAM access, PHKEY result) {
+  if (Enter("OpenRegistryKey", {KeyText(key), Text(sub_key), Number(0), Hex(access)})) {
     if (result != nullptr) *result = nullptr;
     return static_cast<LONG>(GetLastError());
   }
@@ -335,10 +335,11 @@ LONG WINAPI CreateRegistryKey(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR ke
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI ReadRegistryValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                             LPDWORD size) {
-  if (Enter("ReadRegistryValue", {KeyText(key), Text(name), reserved ? "reserved" : "(null)",
-                                 size == nullptr ? "(null)" : Number(*size)})) {
+// A value's query: as UTF-8 text in the edge's call, as it is in the ANSI one.
+static LONG QueryValue(const char* call, HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type,
+                       LPBYTE data, LPDWORD size) {
+  if (Enter(call, {KeyText(key), Text(name), reserved ? "reserved" : "(null)",
+                   size == nullptr ? "(null)" : Number(*size)})) {
     return static_cast<LONG>(GetLastError());
   }
   OpenKey open;
@@ -364,12 +365,22 @@ LONG WINAPI ReadRegistryValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD t
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI WriteRegistryValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                           DWORD size) {
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD size) {
+  return QueryValue("RegQueryValueExA", key, name, reserved, type, data, size);
+}
+
+LONG ReadRegistryText(HKEY key, LPDWORD type, LPSTR out, LPDWORD size) {
+  return QueryValue("ReadRegistryText", key, nullptr, nullptr, type, reinterpret_cast<BYTE*>(out),
+                    size);
+}
+
+// A value's setting: as UTF-8 text in the edge's call, as it is in the ANSI one.
+static LONG SetValue(const char* call, HKEY key, LPCSTR name, DWORD reserved, DWORD type,
+                     const BYTE* data, DWORD size) {
   std::string shown =
       data == nullptr ? "(null)" : std::string(reinterpret_cast<const char*>(data), size);
-  if (Enter("WriteRegistryValue",
-            {KeyText(key), Text(name), Number(reserved), Number(type), shown, Number(size)})) {
+  if (Enter(call, {KeyText(key), Text(name), Number(reserved), Number(type), shown, Number(size)})) {
     return static_cast<LONG>(GetLastError());
   }
   OpenKey open;
@@ -382,13 +393,21 @@ LONG WINAPI WriteRegistryValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
-                          LPSTR key_class, LPDWORD class_size, PFILETIME last_write) {
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                           DWORD size) {
+  return SetValue("RegSetValueExA", key, name, reserved, type, data, size);
+}
+
+LONG WriteRegistryText(HKEY key, LPCSTR name, LPCSTR text) {
+  return SetValue("WriteRegistryText", key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                  static_cast<DWORD>(strlen(text) + 1));
+}
+
+LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, PFILETIME last_write) {
   if (Enter("EnumRegistryKey",
             {KeyText(key), Number(index), name_size == nullptr ? "(null)" : Number(*name_size)})) {
     return static_cast<LONG>(GetLastError());
   }
-  (void)reserved;
   OpenKey open;
   if (!Resolve(key, &open)) return ERROR_INVALID_HANDLE;
   if ((open.access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
@@ -400,9 +419,6 @@ LONG WINAPI EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size
   if (found.size() + 1 > *name_size) return ERROR_MORE_DATA;
   memcpy(name, found.c_str(), found.size() + 1);
   *name_size = static_cast<DWORD>(found.size());
-  if (key_class != nullptr && class_size != nullptr) {
-    *class_size = sim::detail::PutText(key_class, *class_size, it->second->key_class);
-  }
   if (last_write != nullptr) *last_write = FILETIME{0, 0};
   return ERROR_SUCCESS;
 }

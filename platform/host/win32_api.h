@@ -476,6 +476,10 @@ typedef struct _FILETIME {
 #define REG_DWORD 4
 
 LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result);
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD size);
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                           DWORD size);
 LONG WINAPI RegCloseKey(HKEY key);
 
 // Libraries

@@ -24,25 +24,26 @@ WCHAR g_answer[kSlotUnits];
 // some of them hand it on in a counted string.
 constexpr DWORD kAnswerRoom = kSlotUnits - 1;
 
-// count bytes of UTF-8 (NULs included), and a NUL after them, in a slot;
-// null for a null text. units receives the units before that NUL.
-LPWSTR WidePart(const char* text, size_t count, Slot slot, size_t* units) {
+// count bytes of UTF-8 (NULs included; -1 for a text up to its NUL), and a
+// NUL after them, in a slot; null for a null text. units receives the units
+// written.
+LPWSTR WidePart(const char* text, int count, Slot slot, size_t* units) {
   WCHAR* wide = g_slots[slot];
   // Windows puts U+FFFD for each byte that is not UTF-8.
   *units = text == nullptr ? 0
                            : static_cast<size_t>(MultiByteToWideChar(
-                                 CP_UTF8, 0, text, static_cast<int>(count),
-                                 wide, kSlotUnits - 1));
+                                 CP_UTF8, 0, text, count, wide, kSlotUnits - 1));
   wide[*units] = 0;
   return text == nullptr ? nullptr : wide;
 }
 
 LPWSTR Wide(const char* text, Slot slot) {
   size_t units;
-  return WidePart(text, text == nullptr ? 0 : strlen(text), slot, &units);
+  return WidePart(text, -1, slot, &units);
 }
 
-LPWSTR Answer() { return g_answer; }
+// One place that names the answer's room keeps the exe's relocations few.
+__attribute__((noinline)) LPWSTR Answer() { return g_answer; }
 
 // UTF-8 of a wide text, before it is cut to a caller's buffer.
 char g_utf8[3 * kSlotUnits];
@@ -153,7 +154,7 @@ BOOL StartProcess(LPCSTR application, LPSTR command_line, LPSECURITY_ATTRIBUTES 
     const char* end = block;
     while (*end != '\0') end += strlen(end) + 1;
     size_t units;
-    wide_environment = WidePart(block, static_cast<size_t>(end - block) + 1, kFourth, &units);
+    wide_environment = WidePart(block, static_cast<int>(end - block + 1), kFourth, &units);
     creation_flags |= CREATE_UNICODE_ENVIRONMENT;
   }
   // The wide start-up record differs only in the types of texts left null.
@@ -188,8 +189,8 @@ BOOL GetVersionInfo(LPCSTR path, DWORD handle, DWORD size, LPVOID block) {
   return GetFileVersionInfoW(Wide(path, kFirst), handle, size, block);
 }
 
-LONG OpenRegistryKey(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
-  return RegOpenKeyExW(key, Wide(sub_key, kFirst), options, access, result);
+LONG OpenRegistryKey(HKEY key, LPCSTR sub_key, REGSAM access, PHKEY result) {
+  return RegOpenKeyExW(key, Wide(sub_key, kFirst), 0, access, result);
 }
 
 LONG CreateRegistryKey(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class, DWORD options,
@@ -199,50 +200,40 @@ LONG CreateRegistryKey(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class
                          access, security, result, disposition);
 }
 
-static bool IsText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
-
-LONG ReadRegistryValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                       LPDWORD size) {
+LONG ReadRegistryText(HKEY key, LPDWORD type, LPSTR out, LPDWORD size) {
   DWORD asked = *size;
-  DWORD found_type = REG_NONE;
   DWORD bytes = sizeof g_answer - sizeof(WCHAR);
-  LONG status = RegQueryValueExW(key, Wide(name, kFirst), reserved, &found_type,
-                                 reinterpret_cast<LPBYTE>(g_answer), &bytes);
-  if (type != nullptr) *type = found_type;
+  DWORD found = REG_NONE;
+  LONG status =
+      RegQueryValueExW(key, nullptr, nullptr, &found, reinterpret_cast<LPBYTE>(g_answer), &bytes);
+  if (type != nullptr) *type = found;
   if (status != ERROR_SUCCESS) return status;
-  if (!IsText(found_type)) {
+  if (found != REG_SZ && found != REG_EXPAND_SZ) {
     // Other types pass as they are.
     *size = bytes;
     if (bytes > asked) return ERROR_MORE_DATA;
-    memcpy(data, g_answer, bytes);
+    memcpy(out, g_answer, bytes);
     return ERROR_SUCCESS;
   }
   // A text stored with its NUL or without one reads the same.
   size_t units = bytes / sizeof(WCHAR);
   if (units > 0 && g_answer[units - 1] == 0) --units;
-  DWORD length = Narrow(units, reinterpret_cast<char*>(data), asked);
+  DWORD length = Narrow(units, out, asked);
   *size = length + 1;
   return length < asked ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
-LONG WriteRegistryValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                        DWORD size) {
-  if (IsText(type)) {
-    // The same text, with its NUL when it came with one.
-    size_t units;
-    data = reinterpret_cast<const BYTE*>(
-        WidePart(reinterpret_cast<const char*>(data), size, kSecond, &units));
-    size = static_cast<DWORD>(units * sizeof(WCHAR));
-  }
-  return RegSetValueExW(key, Wide(name, kFirst), reserved, type, data, size);
+LONG WriteRegistryText(HKEY key, LPCSTR name, LPCSTR text) {
+  size_t units;
+  const BYTE* wide = reinterpret_cast<const BYTE*>(WidePart(text, -1, kSecond, &units));
+  return RegSetValueExW(key, Wide(name, kFirst), 0, REG_SZ, wide,
+                        static_cast<DWORD>(units * sizeof(WCHAR)));
 }
 
-LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
-                     LPSTR key_class, LPDWORD class_size, PFILETIME last_write) {
-  (void)key_class;
-  (void)class_size;
+LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, PFILETIME last_write) {
   DWORD units = kAnswerRoom;
-  LONG status = RegEnumKeyExW(key, index, Answer(), &units, reserved, nullptr, nullptr, last_write);
+  LONG status =
+      RegEnumKeyExW(key, index, Answer(), &units, nullptr, nullptr, nullptr, last_write);
   if (status != ERROR_SUCCESS) return status;
   DWORD length = Narrow(units, name, *name_size);
   if (length >= *name_size) return ERROR_MORE_DATA;
@@ -284,7 +275,7 @@ void WriteDebuggerText(LPCSTR text) {
 
 LPSTR GetProcessCommandLine() {
   static char command_line[sizeof g_utf8];
-  LPCWSTR wide = GetCommandLineW();
-  NarrowText(wide, static_cast<size_t>(lstrlenW(wide)), command_line, sizeof command_line);
+  WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, command_line, sizeof command_line,
+                      nullptr, nullptr);
   return command_line;
 }

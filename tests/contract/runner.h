@@ -18,9 +18,10 @@
 #define GetPrivateProfileStringA ReadProfileText
 #define GetWindowTextA GetWindowTitle
 #define RegCreateKeyExA CreateRegistryKey
-#define RegOpenKeyExA OpenRegistryKey
-#define RegQueryValueExA ReadRegistryValue
-#define RegSetValueExA WriteRegistryValue
+static inline LONG RegOpenKeyExA(HKEY key, LPCSTR path, DWORD options, REGSAM access, PHKEY out) {
+  (void)options;
+  return OpenRegistryKey(key, path, access, out);
+}
 #endif
 
 /* One call of a scenario: the table's line, its expected result and what the

@@ -99,7 +99,7 @@ TEST(ExportTest, FindsAnExportInTheFileWithoutLoadingIt) {
 // Every platform call that changes the machine, the process's state or what
 // the user sees beyond the report.
 const char* const kWriteCalls[] = {
-    "CreateRegistryKey", "WriteRegistryValue",       "StartProcess", "LoadLibraryA",
+    "CreateRegistryKey", "RegSetValueExA", "WriteRegistryText", "StartProcess", "LoadLibraryA",
     "LoadLibraryFrom",  "CreateNamedSemaphore",     "PlaySoundFile",     "CreateWindowExA",
     "RegisterClassA",  "SetWorkingFolder", "SetTimer",       "ShowWindowAsync",
     "SetWindowPos",    "SetForegroundWindow",  "CreatePalette",  "FreeLibrary",

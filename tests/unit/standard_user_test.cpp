@@ -37,7 +37,8 @@ class StandardUserTest : public RegistrationTest {
     std::vector<std::string> writes;
     for (const sim::Call& call : sim::Calls()) {
       bool opens_to_write = call.name == "OpenRegistryKey" && call.args[3] != "0x20019";
-      if (call.name == "CreateRegistryKey" || call.name == "WriteRegistryValue" || opens_to_write) {
+      if (call.name == "CreateRegistryKey" || call.name == "RegSetValueExA" ||
+          call.name == "WriteRegistryText" || opens_to_write) {
         writes.push_back(call.name + " " + call.args[1]);
       }
     }
