@@ -119,35 +119,6 @@ DWORD ReadUtf8IniString(const char* section, const char* key, char* out, DWORD s
   return static_cast<DWORD>(strlen(out));
 }
 
-// Integer values are read as text into this many bytes first, as Windows does.
-constexpr DWORD kNumberTextSize = 30;
-
-// Windows' reading of an integer: blanks and controls skipped, a sign, a
-// "0x", "0o" or "0b" prefix for another base, then digits up to the first
-// other character, modulo 2^32; no digit at all gives 0.
-UINT ReadUtf8IniInt(const char* section, const char* key, UINT fallback) {
-  char text[kNumberTextSize];
-  if (ReadUtf8IniString(section, key, text, sizeof text) == 0) return fallback;
-  const char* p = text;
-  while (static_cast<unsigned char>(*p - 1) < ' ') ++p;
-  int negative = *p == '-';
-  if (negative || *p == '+') ++p;
-  unsigned base = 10;
-  if (p[0] == '0') {
-    base = p[1] == 'x' ? 16 : p[1] == 'o' ? 8 : p[1] == 'b' ? 2 : 10;
-    if (base != 10) p += 2;
-  }
-  UINT total = 0;
-  for (;; ++p) {
-    unsigned c = static_cast<unsigned char>(*p);
-    unsigned letter = (c | 0x20) - 'a';
-    unsigned digit = c - '0' <= 9 ? c - '0' : letter <= 25 ? letter + 10 : base;
-    if (digit >= base) break;
-    total = total * base + digit;
-  }
-  return negative ? 0u - total : total;
-}
-
 // A new process's start values, for the host tests (tests/unit/process_state.h).
 #if defined(PRELAUNCH_TESTING)
 void ResetUtf8IniForTests() { g_begin = nullptr; }

@@ -14,4 +14,3 @@ int HasUtf8Ini();
 // As Windows' profile reads with an empty default: the count of bytes
 // copied, the value cut to size - 1 bytes at a whole character.
 DWORD ReadUtf8IniString(const char* section, const char* key, char* out, DWORD size);
-UINT ReadUtf8IniInt(const char* section, const char* key, UINT fallback);

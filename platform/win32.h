@@ -56,10 +56,10 @@ DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out, LPSTR* file_part);  // Get
 HANDLE OpenFilePath(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                     DWORD disposition, DWORD flags, HANDLE template_file);  // CreateFile
 
-// Configuration files: ANSI and UTF-16 ones, read as Windows reads them
+// Configuration files: ANSI and UTF-16 ones, read as Windows reads them (their
+// numbers too: the launcher reads a number from its text as Windows does)
 DWORD ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size,
                       LPCSTR file);                                    // GetPrivateProfileString
-UINT ReadProfileNumber(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file);  // ...ProfileInt
 
 // Processes, libraries, names shared between processes
 BOOL StartProcess(LPCSTR application, LPSTR command_line, LPSECURITY_ATTRIBUTES process_attributes,

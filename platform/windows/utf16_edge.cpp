@@ -138,11 +138,6 @@ DWORD ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DW
   return size - 2;
 }
 
-UINT ReadProfileNumber(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file) {
-  return GetPrivateProfileIntW(Wide(section, kFirst), Wide(key, kSecond), fallback,
-                               Wide(file, kThird));
-}
-
 BOOL StartProcess(LPCSTR application, LPSTR command_line, LPSECURITY_ATTRIBUTES process_attributes,
                   LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles,
                   DWORD creation_flags, LPVOID environment, LPCSTR current_directory,

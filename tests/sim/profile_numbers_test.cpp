@@ -1,5 +1,6 @@
-// The simulation reads integer keys as the platform does: the table in
-// tests/contract/profile_numbers.ini is also checked against Wine, end to end.
+// The launcher reads integer keys as the platform does, from the text the
+// simulation's profile reads give: the table in tests/contract/profile_numbers.ini
+// is also checked against Wine, end to end.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "config/ini.h"
 #include "platform/host/sim.h"
+#include "tests/unit/process_state.h"
 
 namespace {
 
@@ -34,15 +37,18 @@ std::vector<std::pair<std::string, std::string>> Section(const std::string& want
 
 TEST(ProfileNumbersTest, IntegerKeysReadAsThePlatformReadsThem) {
   sim::Reset();
+  ResetProcessStateForTests();
   std::ifstream in(kTable);
   ASSERT_TRUE(in.good()) << kTable;
   std::string table((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  ASSERT_TRUE(sim::WriteFile("C:\\NUMBERS.INI", table));
+  sim::SetModuleFileName("C:\\NUMBERS.EXE");
+  ASSERT_TRUE(sim::WriteFile("C:\\NUMBERS\\NUMBERS.ini", table));
+  ASSERT_NE(0u, GetIniFileName(nullptr));
   auto expected = Section("Expected");
   ASSERT_EQ(Section("Values").size() + 1, expected.size());
   for (const auto& entry : expected) {
     EXPECT_EQ(std::stoul(entry.second),
-              ReadProfileNumber("Values", entry.first.c_str(), 77, "C:\\NUMBERS.INI"))
+              GetIniInt("Values", entry.first.c_str(), 77))
         << entry.first;
   }
 }
