@@ -97,7 +97,7 @@ HMODULE LoadControlLibrary(const char* path, DWORD* error) {
   // The control's own folder is searched only for a full path; a relative
   // one means the working directory, as a plain load of it would.
   if (!IsFullPath(path)) {
-    DWORD length = GetFullPath(path, sizeof full, full, nullptr);
+    DWORD length = GetFullPath(path, sizeof full, full);
     if (length == 0 || length >= sizeof full) {
       *error = length == 0 ? GetLastError() : kPathTooLong;
       return nullptr;

@@ -71,12 +71,16 @@ static void Trim(Span* text) {
   while (text->end > text->begin && IsBlank(text->end[-1])) --text->end;
 }
 
-// The launcher's section and key names are shorter than a list key's room.
+// Compared in place: the byte after the name, inside the kept text or the
+// one byte past it, is a NUL for the comparison only.
 static int SameName(Span name, const char* wanted) {
   Trim(&name);
-  char text[kListKeyCapacity];
-  return CopyTextPart(text, sizeof text, name.begin, static_cast<size_t>(name.end - name.begin)) &&
-         EqualsNoCase(text, wanted);
+  char* end = g_text + (name.end - g_text);
+  char kept = *end;
+  *end = '\0';
+  int same = EqualsNoCase(name.begin, wanted);
+  *end = kept;
+  return same;
 }
 
 // Windows' rules: lines end at LF; only the first section of a name counts,

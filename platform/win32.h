@@ -52,7 +52,7 @@ DWORD GetTempFolder(DWORD size, LPSTR out);                       // GetTempPath
 UINT GetSystemFolder(LPSTR out, UINT size);                       // GetSystemDirectory
 DWORD GetEnvironmentText(LPCSTR name, LPSTR out, DWORD size);     // GetEnvironmentVariable
 DWORD ExpandEnvironmentText(LPCSTR text, LPSTR out, DWORD size);  // ExpandEnvironmentStrings
-DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out, LPSTR* file_part);  // GetFullPathName
+DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out);                // GetFullPathName
 HANDLE OpenFilePath(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                     DWORD disposition, DWORD flags, HANDLE template_file);  // CreateFile
 
@@ -83,7 +83,7 @@ LONG OpenRegistryKey(HKEY key, LPCSTR sub_key, REGSAM access, PHKEY result);  //
 LONG CreateRegistryKey(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class, DWORD options,
                        REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                        LPDWORD disposition);  // RegCreateKeyEx
-// The key's default value; a value of another type than text comes as it is.
+// The key's default value; a value of another type than text counts as none.
 LONG ReadRegistryText(HKEY key, LPDWORD type, LPSTR out, LPDWORD size);  // RegQueryValueEx
 LONG WriteRegistryText(HKEY key, LPCSTR name, LPCSTR text);              // RegSetValueEx, REG_SZ
 LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size,

@@ -137,21 +137,15 @@ DWORD WINAPI GetModulePath(HMODULE module, LPSTR filename, DWORD size) {
 // As Windows: the path resolved against the working directory (a
 // root-relative one against its drive), the length written, or the size
 // needed with its NUL when the buffer is too small.
-DWORD WINAPI GetFullPath(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part) {
+DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR buffer) {
   if (Enter("GetFullPath", {Text(path), Number(size)})) return 0;
-  if (file_part != nullptr) *file_part = nullptr;
   if (path == nullptr || path[0] == '\0') {
     SetLastError(ERROR_INVALID_NAME);
     return 0;
   }
   std::string full = sim::detail::FullWindowsPath(path);
   if (full.size() >= size || buffer == nullptr) return static_cast<DWORD>(full.size() + 1);
-  DWORD count = sim::detail::PutText(buffer, size, full);
-  if (file_part != nullptr) {
-    size_t last = full.find_last_of('\\');
-    if (last + 1 < full.size()) *file_part = buffer + last + 1;
-  }
-  return count;
+  return sim::detail::PutText(buffer, size, full);
 }
 
 // As Windows: the record names the full path even when the test fails, and

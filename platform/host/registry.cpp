@@ -371,8 +371,15 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD ty
 }
 
 LONG ReadRegistryText(HKEY key, LPDWORD type, LPSTR out, LPDWORD size) {
-  return QueryValue("ReadRegistryText", key, nullptr, nullptr, type, reinterpret_cast<BYTE*>(out),
-                    size);
+  DWORD found = REG_NONE;
+  LONG status = QueryValue("ReadRegistryText", key, nullptr, nullptr, &found,
+                           reinterpret_cast<BYTE*>(out), size);
+  if (type != nullptr) *type = found;
+  if (status == ERROR_SUCCESS && found != REG_SZ && found != REG_EXPAND_SZ) {
+    out[0] = '\0';
+    return ERROR_FILE_NOT_FOUND;
+  }
+  return status;
 }
 
 // A value's setting: as UTF-8 text in the edge's call, as it is in the ANSI one.

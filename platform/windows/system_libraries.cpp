@@ -17,7 +17,7 @@ enum Entry { kVersionInfoSize, kVersionInfo, kQueryValue, kPlaySound, kTime, kEn
 
 // Names are constant; what was found starts zeroed, so nothing here needs
 // initialised writable data.
-const char* const kLibraryNames[kLibraryCount] = {"version.dll", "winmm.dll"};
+const char* const kLibraryNames[kLibraryCount] = {"\\version.dll", "\\winmm.dll"};
 const struct {
   Library library;
   const char* name;
@@ -40,8 +40,7 @@ HMODULE LoadSystemLibrary(Library library) {
     g_library_tried[library] = true;
     char path[MAX_PATH];
     UINT length = GetSystemFolder(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH || !AppendText(path, MAX_PATH, "\\") ||
-        !AppendText(path, MAX_PATH, kLibraryNames[library])) {
+    if (length == 0 || length >= MAX_PATH || !AppendText(path, MAX_PATH, kLibraryNames[library])) {
       SetLastError(ERROR_MOD_NOT_FOUND);
       return nullptr;
     }

@@ -58,7 +58,9 @@ DWORD NarrowText(LPCWSTR text, size_t units, char* out, size_t size) {
   size_t kept = static_cast<size_t>(length);
   if (kept >= size) kept = size == 0 ? 0 : WholeCharacters(g_utf8, size - 1);
   memcpy(out, g_utf8, kept);
+  // Two NULs where there is room: a list of names ends with both.
   if (size > 0) out[kept] = '\0';
+  if (kept + 1 < size) out[kept + 1] = '\0';
   return static_cast<DWORD>(length);
 }
 
@@ -106,8 +108,7 @@ DWORD ExpandEnvironmentText(LPCSTR text, LPSTR out, DWORD size) {
   return units == 0 ? 0 : LengthOrNeeded(units - 1, out, size) + 1;
 }
 
-DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out, LPSTR* file_part) {
-  if (file_part != nullptr) *file_part = nullptr;
+DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out) {
   return LengthOrNeeded(GetFullPathNameW(Wide(path, kFirst), kAnswerRoom, Answer(), nullptr), out,
                         size);
 }
@@ -126,13 +127,11 @@ DWORD ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DW
   DWORD units = GetPrivateProfileStringW(Wide(section, kFirst), Wide(key, kSecond),
                                          Wide(fallback, kThird), Answer(), room,
                                          Wide(file, kFourth));
-  // A list of names keeps its NULs; what a cut leaves after it is NULs too.
-  const bool list = section == nullptr || key == nullptr;
-  if (list) memset(out, 0, size);
   DWORD length = Narrow(units, out, size);
   if (length < size) return length;
-  if (!list) return size - 1;  // as Windows counts a value cut to the buffer
-  // As Windows cuts a list: the last name it holds ends with two NULs.
+  // As Windows counts a value cut to the buffer: its size less the NUL; a list
+  // of names, less the two NULs that end its last name.
+  if (section != nullptr && key != nullptr) return size - 1;
   if (size < 2) return 0;
   out[size - 2] = '\0';
   return size - 2;
@@ -203,13 +202,7 @@ LONG ReadRegistryText(HKEY key, LPDWORD type, LPSTR out, LPDWORD size) {
       RegQueryValueExW(key, nullptr, nullptr, &found, reinterpret_cast<LPBYTE>(g_answer), &bytes);
   if (type != nullptr) *type = found;
   if (status != ERROR_SUCCESS) return status;
-  if (found != REG_SZ && found != REG_EXPAND_SZ) {
-    // Other types pass as they are.
-    *size = bytes;
-    if (bytes > asked) return ERROR_MORE_DATA;
-    memcpy(out, g_answer, bytes);
-    return ERROR_SUCCESS;
-  }
+  if (found != REG_SZ && found != REG_EXPAND_SZ) return ERROR_FILE_NOT_FOUND;
   // A text stored with its NUL or without one reads the same.
   size_t units = bytes / sizeof(WCHAR);
   if (units > 0 && g_answer[units - 1] == 0) --units;
