@@ -104,7 +104,7 @@ CASES = (
     slow_load(CONTROLS, "UTF-8"),
     slow_load(CONTROLS_LATIN, "UTF-8"),
     slow_load(CONTROLS_LATIN, "code page 1252"),
-    # With its folder the application runs there, not in the home folder.
+    # A ProgramName with a drive runs in its own folder.
     Case("ProgramName and the application's names in Cyrillic, INI in UTF-8", r"ocx\SETUP.EXE",
          f"[Application]\nCompanyName={COMPANY}\nApplicationName={APPLICATION}\n"
          f"ProgramName=<home>Программы\\{APPLICATION}.exe\n", "UTF-8", program=rf"Программы\{APPLICATION}.exe",
