@@ -8,7 +8,7 @@ void SetBeforeMessageHook(void (*before)()) { g_before_message = before; }
 
 int ShowMessage(HWND owner, const char* text, const char* caption, UINT type) {
   if (g_before_message != nullptr) g_before_message();
-  return MessageBoxA(owner, text, caption, type);
+  return ShowMessageBox(owner, text, caption, type);
 }
 
 void ShowCouldNotSetDirectory(const char* folder) {

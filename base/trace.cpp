@@ -19,7 +19,7 @@ void TraceNamed(const char* lead, const char* name) {
   LONG elapsed = static_cast<LONG>(timeGetTime() - g_trace_start);
   FormatText(line, sizeof line, "CurrentTime: %08ld %s%s\n", static_cast<long>(elapsed), lead,
              name);
-  OutputDebugStringA(line);
+  WriteDebuggerText(line);
 }
 
 void TraceEvent(const char* text) { TraceNamed(text, ""); }

@@ -82,7 +82,7 @@ static void CheckRegistryKeyAndInstance() {
   }
   char name[kMarkerNameCapacity];
   if (GetIniString(kApplicationSection, kApplicationNameKey, name, sizeof name, 0) == 0) return;
-  HANDLE marker = OpenSemaphoreA(SYNCHRONIZE, FALSE, name);
+  HANDLE marker = OpenNamedSemaphore(SYNCHRONIZE, FALSE, name);
   ReportLine("Running copy: %s", marker != nullptr ? "yes" : "none");
   if (marker == nullptr) return;
   CloseHandle(marker);

@@ -105,7 +105,7 @@ static ExportLookup LookUp(Image* image, const char* name) {
 
 ExportLookup FindExport(const char* path, const char* name) {
   Image image;
-  image.file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  image.file = OpenFilePath(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (image.file == INVALID_HANDLE_VALUE) return kNotALibrary;
   ExportLookup found = LookUp(&image, name);

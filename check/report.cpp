@@ -61,7 +61,7 @@ static int WriteLines(HANDLE out) {
 
 // The temporary folder, not the home folder: that may be a CD.
 static int ReportPath(char* path) {
-  DWORD length = GetTempPathA(kPathCapacity, path);
+  DWORD length = GetTempFolder(kPathCapacity, path);
   if (length == 0 || length >= kPathCapacity) return 0;
   char name[kPathPieceCapacity];
   Split(GetLauncherFileName(), nullptr, nullptr, name, nullptr);
@@ -70,7 +70,7 @@ static int ReportPath(char* path) {
 
 static int WriteReportFile(const char* path) {
   HANDLE file =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      OpenFilePath(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   int written = WriteLines(file);
   CloseHandle(file);
@@ -80,7 +80,7 @@ static int WriteReportFile(const char* path) {
 // Notepad from the system folder, never one found beside the launcher.
 static void OpenInNotepad(const char* path) {
   char notepad[kPathCapacity], command_line[2 * kPathCapacity];
-  UINT length = GetSystemDirectoryA(notepad, sizeof notepad);
+  UINT length = GetSystemFolder(notepad, sizeof notepad);
   if (length == 0 || length >= sizeof notepad ||
       !AppendText(notepad, sizeof notepad, "\\notepad.exe") ||
       !FormatText(command_line, sizeof command_line, "\"%s\" \"%s\"", notepad, path)) {
@@ -90,7 +90,7 @@ static void OpenInNotepad(const char* path) {
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(notepad, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  if (!StartProcess(notepad, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process)) {
     return;
   }

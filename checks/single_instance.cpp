@@ -44,7 +44,7 @@ static void TraceMatch(HWND window, const char* class_name, const char* title) {
 
 BOOL CALLBACK ActivateAppWindowProc(HWND window, LPARAM value) {
   char class_name[kWindowTextCapacity];
-  if (GetClassNameA(window, class_name, sizeof class_name) == 0) return TRUE;
+  if (GetWindowClassName(window, class_name, sizeof class_name) == 0) return TRUE;
   char win_class[kWindowTextCapacity];
   if (GetIniString(kApplicationSection, kWinClassKey, win_class, sizeof win_class, 0) == 0)
     return TRUE;
@@ -53,7 +53,7 @@ BOOL CALLBACK ActivateAppWindowProc(HWND window, LPARAM value) {
   if (GetIniString(kApplicationSection, kWinTextKey, win_text, sizeof win_text, 1) == 0)
     return TRUE;
   char title[kWindowTextCapacity];
-  if (GetWindowTextA(window, title, sizeof title) == 0) title[0] = '\0';
+  if (GetWindowTitle(window, title, sizeof title) == 0) title[0] = '\0';
   if (title[0] != '\0' && strstr(title, win_text) == nullptr) return TRUE;
 
   *reinterpret_cast<DWORD*>(value) = 1;
@@ -81,7 +81,7 @@ int IsAlreadyRunning() {
   if (ReadApplicationName(application_name, sizeof application_name) == 0) return 1;
   for (;;) {
     g_instance_marker =
-        CreateSemaphoreA(nullptr, kMarkerInitialCount, kMarkerMaximumCount, application_name);
+        CreateNamedSemaphore(nullptr, kMarkerInitialCount, kMarkerMaximumCount, application_name);
     if (g_instance_marker == nullptr) return 0;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return 0;
     CloseHandle(g_instance_marker);

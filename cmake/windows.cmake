@@ -8,7 +8,7 @@ if(MSVC)
 else()
   # Small by construction: optimised for size across the whole program,
   # unused functions dropped, and no C runtime start-up
-  # (platform/windows/entry.cpp).
+  # (launcher/entry.cpp).
   set(LAUNCHER_SIZE_OPTIONS -Oz -flto)
   set(C_NAME_PREFIX "")
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -51,9 +51,10 @@ if(PRELAUNCH_RC_OVERRIDE)
 endif()
 set_source_files_properties(${PRELAUNCH_RC} PROPERTIES
   OBJECT_DEPENDS "${SPLASH_BITMAP};${CMAKE_SOURCE_DIR}/resources/prelaunch.ico;${CMAKE_SOURCE_DIR}/resources/prelaunch.manifest")
-set(LAUNCHER_WINDOWS_SOURCES ${CMAKE_SOURCE_DIR}/platform/windows/system_libraries.cpp)
+set(LAUNCHER_WINDOWS_SOURCES ${CMAKE_SOURCE_DIR}/platform/windows/system_libraries.cpp
+                             ${CMAKE_SOURCE_DIR}/platform/windows/utf16_edge.cpp)
 if(NOT MSVC)
-  list(APPEND LAUNCHER_WINDOWS_SOURCES ${CMAKE_SOURCE_DIR}/platform/windows/entry.cpp)
+  list(APPEND LAUNCHER_WINDOWS_SOURCES ${CMAKE_SOURCE_DIR}/launcher/entry.cpp)
 endif()
 add_executable(prelaunch WIN32 ${LAUNCHER_SOURCES} ${LAUNCHER_WINDOWS_SOURCES} ${PRELAUNCH_RC})
 target_include_directories(prelaunch PRIVATE ${CMAKE_SOURCE_DIR})

@@ -99,7 +99,7 @@ static int ChainExists(HKEY software) {
   char path[kApplicationKeyPathCapacity];
   HKEY key = nullptr;
   if (!ApplicationKeyPath(path, sizeof path) ||
-      RegOpenKeyExA(software, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+      OpenRegistryKey(software, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
     return 0;
   }
   RegCloseKey(key);
@@ -113,7 +113,7 @@ static void CloseIfOpen(HKEY key) {
 // Writes KeysCreated when this call made a level; 1 unless that write failed.
 static int RecordCreatedLevels(HKEY version_key, DWORD created) {
   if (created == 0) return 1;
-  LONG status = RegSetValueExA(version_key, "KeysCreated", 0, REG_DWORD,
+  LONG status = WriteRegistryValue(version_key, "KeysCreated", 0, REG_DWORD,
                                reinterpret_cast<const BYTE*>(&created), sizeof created);
   if (status != ERROR_SUCCESS) return 0;
   char line[kTraceLineCapacity];
@@ -170,7 +170,7 @@ int IsAutoRunDisabled() {
     DWORD flag = 0;
     DWORD size = kFlagSize;
     DWORD type = 0;
-    if (RegQueryValueExA(opened.key, "AutoRunDisabled", nullptr, &type,
+    if (ReadRegistryValue(opened.key, "AutoRunDisabled", nullptr, &type,
                          reinterpret_cast<BYTE*>(&flag), &size) == ERROR_SUCCESS) {
       result = flag == 1 ? 1 : 0;
     }
@@ -193,7 +193,7 @@ static LONG WriteRecord(const char* type_library, const char* file_path) {
   LONG status = MakeSoftwareKey(path, &record);
   if (status == ERROR_SUCCESS) {
     DWORD size = static_cast<DWORD>(strlen(file_path) + 1);
-    status = RegSetValueExA(record.key, nullptr, 0, REG_SZ,
+    status = WriteRegistryValue(record.key, nullptr, 0, REG_SZ,
                             reinterpret_cast<const BYTE*>(file_path), size);
   }
   CloseSoftwareKey(record);
@@ -214,7 +214,7 @@ int RecordWouldBeWalked(const char* type_library) {
     DWORD size = sizeof first;
     FILETIME written;
     // Its first version, with the shape's tail, must be this one.
-    if (RegEnumKeyExA(library.key, 0, first, &size, nullptr, nullptr, nullptr, &written) ==
+    if (EnumRegistryKey(library.key, 0, first, &size, nullptr, nullptr, nullptr, &written) ==
         ERROR_SUCCESS)
       found = AppendText(first, sizeof first, tail) && EqualsNoCase(first, version + 1);
   }

@@ -12,7 +12,7 @@
 // or the joined path would not fit.
 static int CorePath(const char* file_name, char* path, size_t capacity) {
   char system_directory[kPathCapacity];
-  UINT length = GetSystemDirectoryA(system_directory, sizeof system_directory);
+  UINT length = GetSystemFolder(system_directory, sizeof system_directory);
   if (length == 0 || length >= sizeof system_directory) return 0;
   return FormatText(path, capacity, "%s\\%s", system_directory, file_name);
 }

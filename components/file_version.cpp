@@ -19,7 +19,7 @@ constexpr unsigned long long kLargestNegative = 0x80000000ull;
 static void* ReadVersionBlock(const char* path, const char* no_information,
                               const char* unreadable) {
   DWORD handle = 0;
-  DWORD size = GetFileVersionInfoSizeA(path, &handle);
+  DWORD size = GetVersionInfoSize(path, &handle);
   if (size == 0) {
     TraceEvent(no_information);
     return nullptr;
@@ -30,7 +30,7 @@ static void* ReadVersionBlock(const char* path, const char* no_information,
     TraceEvent(unreadable);
     return nullptr;
   }
-  if (!GetFileVersionInfoA(path, handle, size, block)) {
+  if (!GetVersionInfo(path, handle, size, block)) {
     TraceEvent(unreadable);
     HeapFree(GetProcessHeap(), 0, block);
     return nullptr;

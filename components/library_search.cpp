@@ -20,7 +20,7 @@ void NarrowLibrarySearch() {
   g_default_directories_set =
       entry != nullptr && reinterpret_cast<SetDefaultDllDirectoriesProc>(
                               reinterpret_cast<void (*)()>(entry))(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!g_default_directories_set) SetDllDirectoryA("");
+  if (!g_default_directories_set) SetLibraryFolder("");
 }
 
 // The control folder goes in as the DLL directory, which the user-directories
@@ -30,13 +30,13 @@ void NarrowLibrarySearch() {
 // order never searched.
 HMODULE LoadControlByFullPath(const char* full_path) {
   char folder[kControlFolderCapacity];
-  bool widened = GetControlFolder(folder, sizeof folder) && SetDllDirectoryA(folder);
+  bool widened = GetControlFolder(folder, sizeof folder) && SetLibraryFolder(folder);
   HMODULE library =
-      LoadLibraryExA(full_path, nullptr,
+      LoadLibraryFrom(full_path, nullptr,
                      g_default_directories_set ? kControlSearch : LOAD_WITH_ALTERED_SEARCH_PATH);
   if (widened) {
     DWORD error = GetLastError();
-    SetDllDirectoryA("");
+    SetLibraryFolder("");
     SetLastError(error);
   }
   return library;

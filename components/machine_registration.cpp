@@ -15,7 +15,7 @@ static int ReadRegisteredPath(HKEY key, char* path) {
   if (type == REG_EXPAND_SZ) {
     // Some systems ask one byte more than the text needs.
     char expanded[kRegistryTextCapacity + 1];
-    DWORD needed = ExpandEnvironmentStringsA(path, expanded, sizeof expanded);
+    DWORD needed = ExpandEnvironmentText(path, expanded, sizeof expanded);
     if (needed == 0 || needed > sizeof expanded ||
         !CopyText(path, kRegistryTextCapacity, expanded)) {
       path[0] = '\0';
@@ -34,7 +34,7 @@ static LONG OpenClasses(HKEY root, const char* sub_key, HKEY* key) {
   char path[kClassesKeyPathCapacity];
   *key = nullptr;
   if (!FormatText(path, sizeof path, "Software\\Classes\\%s", sub_key)) return ERROR_INVALID_DATA;
-  LONG status = RegOpenKeyExA(root, path, 0, KEY_READ, key);
+  LONG status = OpenRegistryKey(root, path, 0, KEY_READ, key);
   if (status != ERROR_SUCCESS) *key = nullptr;
   return status;
 }

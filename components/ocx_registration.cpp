@@ -97,7 +97,7 @@ HMODULE LoadControlLibrary(const char* path, DWORD* error) {
   // The control's own folder is searched only for a full path; a relative
   // one means the working directory, as a plain load of it would.
   if (!IsFullPath(path)) {
-    DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    DWORD length = GetFullPath(path, sizeof full, full, nullptr);
     if (length == 0 || length >= sizeof full) {
       *error = length == 0 ? GetLastError() : kPathTooLong;
       return nullptr;
@@ -172,7 +172,7 @@ int RegisterOCX(const char* section) {
 
   char folder[kControlFolderCapacity];
   // A folder that does not fit cannot become the working directory either.
-  if (!GetControlFolder(folder, sizeof folder) || !SetCurrentDirectoryA(folder)) {
+  if (!GetControlFolder(folder, sizeof folder) || !SetWorkingFolder(folder)) {
     ShowCouldNotSetDirectory(folder);
     return 0;
   }

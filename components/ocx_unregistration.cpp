@@ -52,8 +52,8 @@ static void RegisterAgainWhereLost(const char* type_library, const char* class_k
 // nothing to do writes nothing.
 static void EmptyRecord(HKEY identifier, const char* record_path) {
   HKEY record = nullptr;
-  if (RegOpenKeyExA(identifier, record_path, 0, KEY_SET_VALUE, &record) != ERROR_SUCCESS) return;
-  RegSetValueExA(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), kEmptyTextSize);
+  if (OpenRegistryKey(identifier, record_path, 0, KEY_SET_VALUE, &record) != ERROR_SUCCESS) return;
+  WriteRegistryValue(record, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), kEmptyTextSize);
   RegCloseKey(record);
 }
 
@@ -83,17 +83,17 @@ static void UnregisterRecordedFile(HKEY identifier, const char* library_identifi
 // One library identifier's record: its first version's 0\win32 key.
 static void UnregisterRecord(HKEY application_key, const char* library_identifier) {
   HKEY identifier = nullptr;
-  if (RegOpenKeyExA(application_key, library_identifier, 0, KEY_READ, &identifier) != ERROR_SUCCESS)
+  if (OpenRegistryKey(application_key, library_identifier, 0, KEY_READ, &identifier) != ERROR_SUCCESS)
     return;
   char name[kNameCapacity];
   DWORD size = sizeof name;
   FILETIME written;
   char record_path[kNameCapacity];
   HKEY record = nullptr;
-  if (RegEnumKeyExA(identifier, 0, name, &size, nullptr, nullptr, nullptr, &written) ==
+  if (EnumRegistryKey(identifier, 0, name, &size, nullptr, nullptr, nullptr, &written) ==
           ERROR_SUCCESS &&
       FormatText(record_path, sizeof record_path, "%s\\%s\\%s", name, "0", "win32") &&
-      RegOpenKeyExA(identifier, record_path, 0, KEY_READ, &record) == ERROR_SUCCESS) {
+      OpenRegistryKey(identifier, record_path, 0, KEY_READ, &record) == ERROR_SUCCESS) {
     if (ReadDefaultText(record, name, sizeof name, &size) && size > kEmptyTextSize)
       UnregisterRecordedFile(identifier, library_identifier, record_path, name);
     RegCloseKey(record);
@@ -119,7 +119,7 @@ int DeleteAppRegisteredOCX() {
     DWORD size = sizeof name;
     FILETIME written;
     status =
-        RegEnumKeyExA(application_key, index, name, &size, nullptr, nullptr, nullptr, &written);
+        EnumRegistryKey(application_key, index, name, &size, nullptr, nullptr, nullptr, &written);
     if (status != ERROR_SUCCESS) break;
     UnregisterRecord(application_key, name);
   }

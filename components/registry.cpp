@@ -11,7 +11,7 @@ LONG OpenSoftware(HKEY* software) {
 
 LONG CreateLastingKey(HKEY parent, const char* name, HKEY* key, DWORD* disposition) {
   *disposition = 0;
-  return RegCreateKeyExA(parent, name, 0, const_cast<LPSTR>(kKeyClass), REG_OPTION_NON_VOLATILE,
+  return CreateRegistryKey(parent, name, 0, const_cast<LPSTR>(kKeyClass), REG_OPTION_NON_VOLATILE,
                          KEY_ALL_ACCESS, nullptr, key, disposition);
 }
 
@@ -23,7 +23,7 @@ static LONG OpenBelowSoftware(const char* path, REGSAM access, int make, Softwar
     DWORD disposition = 0;
     status = CreateLastingKey(opened->software, path, &opened->key, &disposition);
   } else {
-    status = RegOpenKeyExA(opened->software, path, 0, access, &opened->key);
+    status = OpenRegistryKey(opened->software, path, 0, access, &opened->key);
   }
   if (status != ERROR_SUCCESS) opened->key = nullptr;
   return status;
@@ -44,7 +44,7 @@ void CloseSoftwareKey(const SoftwareKey& opened) {
 
 LONG QueryDefaultText(HKEY key, char* out, DWORD capacity, DWORD* size, DWORD* type) {
   *size = capacity;
-  LONG status = RegQueryValueExA(key, nullptr, nullptr, type, reinterpret_cast<BYTE*>(out), size);
+  LONG status = ReadRegistryValue(key, nullptr, nullptr, type, reinterpret_cast<BYTE*>(out), size);
   if (status != ERROR_SUCCESS) {
     out[0] = '\0';
     return status;

@@ -30,7 +30,7 @@ unsigned GetIniFileName(HMODULE module) {
   g_ini_file[0] = '\0';
   g_launcher_file_name[0] = '\0';
   char module_name[kModuleNameCapacity] = "";
-  DWORD length = GetModuleFileNameA(module, module_name, sizeof module_name);
+  DWORD length = GetModulePath(module, module_name, sizeof module_name);
   if (length < 3) return 0;
   module_name[sizeof module_name - 1] = '\0';
   // A name that filled the buffer was cut: nothing built from it can be right.
@@ -65,7 +65,7 @@ unsigned GetIniFileName(HMODULE module) {
 }
 
 DWORD GetIniString(const char* section, const char* key, char* out, DWORD size, int complain) {
-  DWORD count = GetPrivateProfileStringA(section, key, "", out, size, g_ini_file);
+  DWORD count = ReadProfileText(section, key, "", out, size, g_ini_file);
   if (count > 0) return count;
   if (complain) {
     char message[kMessageCapacity];
@@ -77,7 +77,7 @@ DWORD GetIniString(const char* section, const char* key, char* out, DWORD size, 
 }
 
 UINT GetIniInt(const char* section, const char* key, UINT fallback) {
-  return GetPrivateProfileIntA(section, key, static_cast<INT>(fallback), g_ini_file);
+  return ReadProfileNumber(section, key, static_cast<INT>(fallback), g_ini_file);
 }
 
 int ListKeyName(char* out, size_t capacity, const char* stem, unsigned ordinal,

@@ -127,17 +127,24 @@ constexpr size_t kOpenFilePathLimit = 128;
 constexpr DWORD kNoAttributes = 0xFFFFFFFF;  // INVALID_FILE_ATTRIBUTES
 constexpr DWORD kDirectoryAttribute = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
 
+// OpenFile takes ANSI text only: any other path is asked by its attributes.
+static int IsAscii(const char* text) {
+  while (*text != '\0')
+    if (static_cast<unsigned char>(*text++) >= 0x80) return 0;
+  return 1;
+}
+
 int FileExists(const char* path) {
-  if (strlen(path) < kOpenFilePathLimit) {
+  if (strlen(path) < kOpenFilePathLimit && IsAscii(path)) {
     OFSTRUCT record;
     memset(&record, 0, sizeof record);
     return OpenFile(path, &record, kExistenceTest) != HFILE_ERROR ? 1 : 0;
   }
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = GetPathAttributes(path);
   return attributes != kNoAttributes && (attributes & kDirectoryAttribute) == 0 ? 1 : 0;
 }
 
 int FolderExists(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
+  DWORD attributes = GetPathAttributes(path);
   return attributes != kNoAttributes && (attributes & kDirectoryAttribute) != 0 ? 1 : 0;
 }

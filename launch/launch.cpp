@@ -73,12 +73,12 @@ int BuildSlowLoadEnvironment(char* block, size_t capacity, const char* control_f
 char* SlowLoadEnvironment(const char* application_directory, char* working_directory) {
   if (!GetControlFolder(working_directory, kPathCapacity)) return nullptr;
   char temp_folder[kPathCapacity] = "";
-  DWORD temp_length = GetTempPathA(sizeof temp_folder, temp_folder);
+  DWORD temp_length = GetTempFolder(sizeof temp_folder, temp_folder);
   // A folder that did not fit is reported by its needed length; leave Tmp out then.
   if (temp_length == 0 || temp_length >= sizeof temp_folder) temp_folder[0] = '\0';
   // Sockets, crypto and COM fail in a process without SystemRoot.
   char system_root[kPathCapacity] = "";
-  DWORD root_length = GetEnvironmentVariableA("SystemRoot", system_root, sizeof system_root);
+  DWORD root_length = GetEnvironmentText("SystemRoot", system_root, sizeof system_root);
   if (root_length == 0 || root_length >= sizeof system_root) system_root[0] = '\0';
   if (!BuildSlowLoadEnvironment(g_environment, sizeof g_environment, working_directory,
                                 application_directory, temp_folder, system_root)) {
@@ -140,7 +140,7 @@ int WinExecAndWait(char* command_line, const char* application_directory, int mo
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
   memset(&process, 0, sizeof process);
-  if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, environment,
+  if (!StartProcess(nullptr, command_line, nullptr, nullptr, FALSE, 0, environment,
                       working_directory, &startup, &process)) {
     return RefuseToStart(command_line);
   }

@@ -102,7 +102,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
   if (!GetApplicationDirectory(program_name, application_directory, sizeof application_directory)) {
     return CouldNotSetDirectory(application_directory);
   }
-  if (!SetCurrentDirectoryA(application_directory))
+  if (!SetWorkingFolder(application_directory))
     return CouldNotSetDirectory(application_directory);
 
   SplashOn(instance);

@@ -16,17 +16,17 @@ import sys
 from pathlib import Path
 
 # Lowest first. Folders on one line share a layer and stay apart.
-# platform/windows is the exe's side of the seam that nothing includes: its
-# entry point calls WinMain, and the calls it loads at run time may use base.
+# platform/windows is the exe's side of the seam, the UTF-16 edge and the
+# calls loaded at run time: it may use base, and no folder above base.
 LAYERS = [
     ["platform"],
     ["base"],
+    ["platform/windows"],
     ["config"],
     ["checks", "components", "splash"],
     ["launch"],
     ["check"],
     ["launcher"],
-    ["platform/windows"],
 ]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 LEFT_OUT = ["platform/host"]
@@ -132,6 +132,9 @@ def main():
                 problems.append(f"{source} -> {target}: not a file of the layers")
                 continue
             if upper == lower:
+                continue
+            if lower == "platform/windows":
+                problems.append(f"{source} -> {target}: the Windows side is linked, never included")
                 continue
             if RANK[lower] > RANK[upper]:
                 problems.append(f"{source} -> {target}: upward, {upper} is below {lower}")

@@ -188,7 +188,7 @@ static void PlaySplashSound() {
   if (GetIniString(kApplicationSection, kSplashWaveFileKey, value, sizeof value, 1) == 0) return;
   char path[kPathCapacity];
   if (!ResolveSoundPath(path, sizeof path, GetHomeDirectory(), value)) return;
-  PlaySoundA(path, nullptr, kSoundFlags);
+  PlaySoundFile(path, nullptr, kSoundFlags);
 }
 
 HWND SplashOn(HINSTANCE instance) {
@@ -261,7 +261,7 @@ void SplashAroundControl(int returning) {
 }
 
 void SplashAbort() {
-  PlaySoundA(nullptr, nullptr, SND_PURGE);
+  PlaySoundFile(nullptr, nullptr, SND_PURGE);
   SplashOff(0);
 }
 

@@ -16,7 +16,7 @@ DWORD WINAPI timeGetTime(void) {
   return now;
 }
 
-void WINAPI OutputDebugStringA(LPCSTR text) {
-  sim::detail::Note("OutputDebugStringA", {sim::detail::Text(text)});
+void WINAPI WriteDebuggerText(LPCSTR text) {
+  sim::detail::Note("WriteDebuggerText", {sim::detail::Text(text)});
   M().debug_output.push_back(sim::detail::Text(text));
 }

@@ -40,8 +40,8 @@ static const std::string* FindVariable(const std::string& name) {
   return nullptr;
 }
 
-DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
-  if (Enter("GetEnvironmentVariableA", {Text(name), Number(size)})) return 0;
+DWORD WINAPI GetEnvironmentText(LPCSTR name, LPSTR buffer, DWORD size) {
+  if (Enter("GetEnvironmentText", {Text(name), Number(size)})) return 0;
   const std::string* value = FindVariable(name);
   if (value == nullptr) {
     SetLastError(ERROR_ENVVAR_NOT_FOUND);
@@ -52,8 +52,8 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
   return sim::detail::PutText(buffer, size, *value);
 }
 
-DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR source, LPSTR out, DWORD size) {
-  if (Enter("ExpandEnvironmentStringsA", {Text(source), Number(size)})) return 0;
+DWORD WINAPI ExpandEnvironmentText(LPCSTR source, LPSTR out, DWORD size) {
+  if (Enter("ExpandEnvironmentText", {Text(source), Number(size)})) return 0;
   std::string expanded;
   const char* p = source;
   while (*p != '\0') {

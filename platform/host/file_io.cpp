@@ -50,9 +50,9 @@ static std::string Parent(const std::string& full) {
   return full.substr(0, full.find_last_of('\\'));
 }
 
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+HANDLE WINAPI OpenFilePath(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE template_file) {
-  if (Enter("CreateFileA", {Text(path), Hex(access), Number(share), Number(disposition)}))
+  if (Enter("OpenFilePath", {Text(path), Hex(access), Number(share), Number(disposition)}))
     return INVALID_HANDLE_VALUE;
   (void)security;
   (void)flags;

@@ -119,8 +119,8 @@ using sim::detail::M;
 using sim::detail::Number;
 using sim::detail::Text;
 
-DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR filename, DWORD size) {
-  if (Enter("GetModuleFileNameA",
+DWORD WINAPI GetModulePath(HMODULE module, LPSTR filename, DWORD size) {
+  if (Enter("GetModulePath",
             {sim::detail::Hex(reinterpret_cast<uintptr_t>(module)), Number(size)})) {
     return 0;
   }
@@ -137,8 +137,8 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR filename, DWORD size) {
 // As Windows: the path resolved against the working directory (a
 // root-relative one against its drive), the length written, or the size
 // needed with its NUL when the buffer is too small.
-DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part) {
-  if (Enter("GetFullPathNameA", {Text(path), Number(size)})) return 0;
+DWORD WINAPI GetFullPath(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part) {
+  if (Enter("GetFullPath", {Text(path), Number(size)})) return 0;
   if (file_part != nullptr) *file_part = nullptr;
   if (path == nullptr || path[0] == '\0') {
     SetLastError(ERROR_INVALID_NAME);
@@ -184,8 +184,8 @@ HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style) {
   return (style & OF_EXIST) ? 1 : HFILE_ERROR;
 }
 
-DWORD WINAPI GetFileAttributesA(LPCSTR path) {
-  if (Enter("GetFileAttributesA", {Text(path)})) return INVALID_FILE_ATTRIBUTES;
+DWORD WINAPI GetPathAttributes(LPCSTR path) {
+  if (Enter("GetPathAttributes", {Text(path)})) return INVALID_FILE_ATTRIBUTES;
   if (path == nullptr) return INVALID_FILE_ATTRIBUTES;
   if (strlen(path) >= MAX_PATH) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
@@ -197,8 +197,8 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path) {
   return INVALID_FILE_ATTRIBUTES;
 }
 
-BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
-  if (Enter("SetCurrentDirectoryA", {Text(path)})) return FALSE;
+BOOL WINAPI SetWorkingFolder(LPCSTR path) {
+  if (Enter("SetWorkingFolder", {Text(path)})) return FALSE;
   if (path == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -217,8 +217,8 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
   return TRUE;
 }
 
-DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) {
-  if (Enter("GetTempPathA", {Number(size)})) return 0;
+DWORD WINAPI GetTempFolder(DWORD size, LPSTR buffer) {
+  if (Enter("GetTempFolder", {Number(size)})) return 0;
   const std::string& temp = M().temp_path;
   if (temp.empty()) return 0;
   // Too small a buffer gets nothing and learns the size it needs.

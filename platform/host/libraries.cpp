@@ -176,8 +176,8 @@ HMODULE WINAPI LoadLibraryA(LPCSTR path) {
   return Load(path, 0);
 }
 
-HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
-  if (Enter("LoadLibraryExA", {Text(path), file == nullptr ? "(null)" : "file", Hex(flags)}))
+HMODULE WINAPI LoadLibraryFrom(LPCSTR path, HANDLE file, DWORD flags) {
+  if (Enter("LoadLibraryFrom", {Text(path), file == nullptr ? "(null)" : "file", Hex(flags)}))
     return nullptr;
   if (file != nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -240,8 +240,8 @@ BOOL WINAPI FreeLibrary(HMODULE module) {
 
 // An empty folder takes the working directory out of the search; no folder
 // (null) puts it back.
-BOOL WINAPI SetDllDirectoryA(LPCSTR path) {
-  if (Enter("SetDllDirectoryA", {Text(path)})) return FALSE;
+BOOL WINAPI SetLibraryFolder(LPCSTR path) {
+  if (Enter("SetLibraryFolder", {Text(path)})) return FALSE;
   M().dll_directory_set = path != nullptr;
   M().dll_directory = path == nullptr ? "" : path;
   return TRUE;

@@ -23,8 +23,8 @@ static int DefaultAnswer(UINT type) {
   }
 }
 
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  if (sim::detail::Enter("MessageBoxA", {sim::detail::Hex(reinterpret_cast<uintptr_t>(owner)),
+int WINAPI ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (sim::detail::Enter("ShowMessageBox", {sim::detail::Hex(reinterpret_cast<uintptr_t>(owner)),
                                          sim::detail::Text(text), sim::detail::Text(caption),
                                          sim::detail::Number(type)})) {
     return 0;

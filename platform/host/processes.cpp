@@ -63,12 +63,12 @@ static bool FindProgram(const std::string& command_line, std::string* program) {
   }
 }
 
-BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
+BOOL WINAPI StartProcess(LPCSTR application, LPSTR command_line,
                            LPSECURITY_ATTRIBUTES process_attributes,
                            LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles,
                            DWORD creation_flags, LPVOID environment, LPCSTR current_directory,
                            LPSTARTUPINFOA startup_info, LPPROCESS_INFORMATION process_information) {
-  if (Enter("CreateProcessA",
+  if (Enter("StartProcess",
             {Text(application), Text(command_line),
              Hex(reinterpret_cast<uintptr_t>(process_attributes)),
              Hex(reinterpret_cast<uintptr_t>(thread_attributes)), Number(inherit_handles),

@@ -127,9 +127,9 @@ static DWORD PutNames(char* out, DWORD size, const std::vector<std::string>& nam
   return size - 2;
 }
 
-DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out,
+DWORD WINAPI ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out,
                                       DWORD size, LPCSTR file) {
-  if (Enter("GetPrivateProfileStringA",
+  if (Enter("ReadProfileText",
             {Text(section), Text(key), Text(fallback), Number(size), Text(file)})) {
     sim::detail::PutText(out, size, "");
     return 0;
@@ -146,7 +146,7 @@ constexpr DWORD kNumberTextSize = 30;
 // skipped, an optional sign, a "0x", "0o" or "0b" prefix for another base,
 // then digits up to the first other character, summed modulo 2^32; no digit
 // at all gives 0. A minus sign negates modulo 2^32.
-static UINT ReadProfileNumber(const std::string& text) {
+static UINT ProfileNumberOf(const std::string& text) {
   size_t at = 0;
   while (at < text.size() && static_cast<unsigned char>(text[at]) <= ' ') ++at;
   bool negative = false;
@@ -170,11 +170,11 @@ static UINT ReadProfileNumber(const std::string& text) {
   return negative ? 0u - total : total;
 }
 
-UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file) {
-  if (Enter("GetPrivateProfileIntA", {Text(section), Text(key), Number(fallback), Text(file)})) {
+UINT WINAPI ReadProfileNumber(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file) {
+  if (Enter("ReadProfileNumber", {Text(section), Text(key), Number(fallback), Text(file)})) {
     return static_cast<UINT>(fallback);
   }
   const std::string text = ReadText(section, key, "", kNumberTextSize, file);
   if (text.empty()) return static_cast<UINT>(fallback);
-  return ReadProfileNumber(text);
+  return ProfileNumberOf(text);
 }

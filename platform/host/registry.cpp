@@ -273,18 +273,18 @@ LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result) {
   return OpenPath(key, sub_key, Granted(KEY_ALL_ACCESS, user_hive), result);
 }
 
-LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
-  if (Enter("RegOpenKeyExA", {KeyText(key), Text(sub_key), Number(options), Hex(access)})) {
+LONG WINAPI OpenRegistryKey(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result) {
+  if (Enter("OpenRegistryKey", {KeyText(key), Text(sub_key), Number(options), Hex(access)})) {
     if (result != nullptr) *result = nullptr;
     return static_cast<LONG>(GetLastError());
   }
   return OpenPath(key, sub_key, access, result);
 }
 
-LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class,
+LONG WINAPI CreateRegistryKey(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class,
                             DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,
                             PHKEY result, LPDWORD disposition) {
-  if (Enter("RegCreateKeyExA", {KeyText(key), Text(sub_key), Number(reserved), Text(key_class),
+  if (Enter("CreateRegistryKey", {KeyText(key), Text(sub_key), Number(reserved), Text(key_class),
                                 Number(options), Hex(access), security ? "security" : "(null)"})) {
     if (result != nullptr) *result = nullptr;
     return static_cast<LONG>(GetLastError());
@@ -335,9 +335,9 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+LONG WINAPI ReadRegistryValue(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                              LPDWORD size) {
-  if (Enter("RegQueryValueExA", {KeyText(key), Text(name), reserved ? "reserved" : "(null)",
+  if (Enter("ReadRegistryValue", {KeyText(key), Text(name), reserved ? "reserved" : "(null)",
                                  size == nullptr ? "(null)" : Number(*size)})) {
     return static_cast<LONG>(GetLastError());
   }
@@ -364,11 +364,11 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD ty
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+LONG WINAPI WriteRegistryValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                            DWORD size) {
   std::string shown =
       data == nullptr ? "(null)" : std::string(reinterpret_cast<const char*>(data), size);
-  if (Enter("RegSetValueExA",
+  if (Enter("WriteRegistryValue",
             {KeyText(key), Text(name), Number(reserved), Number(type), shown, Number(size)})) {
     return static_cast<LONG>(GetLastError());
   }
@@ -382,9 +382,9 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
   return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
+LONG WINAPI EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
                           LPSTR key_class, LPDWORD class_size, PFILETIME last_write) {
-  if (Enter("RegEnumKeyExA",
+  if (Enter("EnumRegistryKey",
             {KeyText(key), Number(index), name_size == nullptr ? "(null)" : Number(*name_size)})) {
     return static_cast<LONG>(GetLastError());
   }

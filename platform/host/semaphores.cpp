@@ -41,9 +41,9 @@ void EndLauncherProcess() {
 }
 }  // namespace sim
 
-HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
+HANDLE WINAPI CreateNamedSemaphore(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
                                LONG maximum_count, LPCSTR name) {
-  if (Enter("CreateSemaphoreA", {Hex(reinterpret_cast<uintptr_t>(attributes)),
+  if (Enter("CreateNamedSemaphore", {Hex(reinterpret_cast<uintptr_t>(attributes)),
                                  Number(initial_count), Number(maximum_count), Text(name)})) {
     return nullptr;
   }
@@ -77,8 +77,8 @@ HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_co
 }
 
 // Opening leaves the object as it is: another launcher's hold is not probed.
-HANDLE WINAPI OpenSemaphoreA(DWORD access, BOOL inherit, LPCSTR name) {
-  if (Enter("OpenSemaphoreA", {Hex(access), Number(inherit), Text(name)})) return nullptr;
+HANDLE WINAPI OpenNamedSemaphore(DWORD access, BOOL inherit, LPCSTR name) {
+  if (Enter("OpenNamedSemaphore", {Hex(access), Number(inherit), Text(name)})) return nullptr;
   const std::string key = name == nullptr ? "" : name;
   auto hold = M().holds.find(key);
   if (hold != M().holds.end() && !hold->second.semaphore) {

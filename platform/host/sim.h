@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/win32_api.h"
+#include "platform/win32.h"
 
 namespace sim {
 
@@ -35,7 +35,7 @@ void SetRedirectedOutput(bool on);
 const std::string& ConsoleOutput();
 
 void SetModuleFileName(const std::string& path);
-// An empty path makes GetTempPathA report none.
+// An empty path makes GetTempFolder report none.
 void SetTempPath(const std::string& path);
 // The launcher's own environment (names ignore case); a fresh machine has
 // SystemRoot=C:\WINDOWS.
@@ -63,7 +63,7 @@ struct MessageBoxRecord {
 void QueueAnswer(int answer);
 const std::vector<MessageBoxRecord>& MessageBoxes();
 
-// Everything handed to OutputDebugStringA, one entry per call.
+// Everything handed to WriteDebuggerText, one entry per call.
 const std::vector<std::string>& DebugOutput();
 
 // Processes. A started process lets the launcher's wait wake up for queued
@@ -125,7 +125,7 @@ void EndLauncherProcess();
 
 // Top-level windows of other threads, in the order EnumThreadWindows hands
 // them over; for thread 0 it hands over all of them, as Wine does. An empty
-// class name makes GetClassNameA fail.
+// class name makes GetWindowClassName fail.
 struct WindowSetup {
   DWORD thread_id;
   std::string class_name;
@@ -156,7 +156,7 @@ std::vector<Call> CallsTo(const std::string& name);
 void FailCall(const std::string& name, DWORD error, int occurrence = 0);
 void FailFromCall(size_t index, DWORD error, bool persistent);
 
-// The folder GetSystemDirectoryA names (default C:\WINDOWS\SYSTEM32).
+// The folder GetSystemFolder names (default C:\WINDOWS\SYSTEM32).
 void SetSystemDirectory(const std::string& path);
 
 // Handles (processes, threads, keys, windows, DCs, palettes, heap blocks ...)
@@ -274,14 +274,14 @@ void AddLibrary(const std::string& windows_path,
                 std::map<std::string, std::function<LONG()>> entries,
                 std::vector<std::string> imports = {});
 // A kernel32 without SetDefaultDllDirectories (Vista, 7 without its loader
-// update): GetProcAddress does not find it and LoadLibraryExA refuses the
+// update): GetProcAddress does not find it and LoadLibraryFrom refuses the
 // LOAD_LIBRARY_SEARCH_* flags. GetProcAddress hands it out otherwise; once it
 // took, loads without those flags search only the folders it named, and each
 // LOAD_LIBRARY_SEARCH_* flag searches its folder: the library's own (for a
-// full path only), SetDllDirectoryA's, the system folder. Without it a load
+// full path only), SetLibraryFolder's, the system folder. Without it a load
 // searches the library's own folder (altered order) or the exe's, then
-// SetDllDirectoryA's folder, the system folder, and the working directory
-// unless SetDllDirectoryA was called.
+// SetLibraryFolder's folder, the system folder, and the working directory
+// unless SetLibraryFolder was called.
 void SetDefaultDllDirectoriesPresent(bool present);
 // The flags SetDefaultDllDirectories took, 0 when it never did.
 DWORD DefaultDllDirectories();

@@ -105,7 +105,7 @@ struct Machine {
   std::vector<std::pair<BYTE, BYTE>> lead_bytes;
   std::string system_directory = "C:\\WINDOWS\\SYSTEM32";
   // the library search: whether kernel32 has SetDefaultDllDirectories, the
-  // flags it was given (0: never called), and SetDllDirectoryA's folder
+  // flags it was given (0: never called), and SetLibraryFolder's folder
   bool has_default_dll_directories = true;
   DWORD default_dll_directories = 0;
   bool dll_directory_set = false;
@@ -113,7 +113,7 @@ struct Machine {
   // the launcher's environment, in the order the variables were set
   std::vector<std::pair<std::string, std::string>> environment = {{"SystemRoot", "C:\\WINDOWS"}};
 
-  // files opened with CreateFileA, by handle; the console of the launcher's parent
+  // files opened with OpenFilePath, by handle; the console of the launcher's parent
   struct OpenedFile {
     std::string path;  // empty for the console
     DWORD access;

@@ -7,8 +7,8 @@ namespace sim {
 const std::vector<SoundRecord>& Sounds() { return M().sounds; }
 }  // namespace sim
 
-BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags) {
-  if (sim::detail::Enter("PlaySoundA", {sim::detail::Text(sound),
+BOOL WINAPI PlaySoundFile(LPCSTR sound, HMODULE module, DWORD flags) {
+  if (sim::detail::Enter("PlaySoundFile", {sim::detail::Text(sound),
                                         sim::detail::Hex(reinterpret_cast<uintptr_t>(module)),
                                         sim::detail::Hex(flags)})) {
     return FALSE;

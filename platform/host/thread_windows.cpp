@@ -67,17 +67,17 @@ BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM valu
   return TRUE;
 }
 
-int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size) {
-  if (Enter("GetClassNameA", {Hex(Value(window)), Number(size)})) return 0;
+int WINAPI GetWindowClassName(HWND window, LPSTR class_name, int size) {
+  if (Enter("GetWindowClassName", {Hex(Value(window)), Number(size)})) return 0;
   const auto* found = Find(window);
   if (found == nullptr || found->setup.class_name.empty() || size <= 0) return 0;
   return static_cast<int>(
       sim::detail::PutText(class_name, static_cast<DWORD>(size), found->setup.class_name));
 }
 
-int WINAPI GetWindowTextA(HWND window, LPSTR text, int size) {
+int WINAPI GetWindowTitle(HWND window, LPSTR text, int size) {
   if (size <= 0) return 0;
-  if (Enter("GetWindowTextA", {Hex(Value(window)), Number(size)})) {
+  if (Enter("GetWindowTitle", {Hex(Value(window)), Number(size)})) {
     sim::detail::PutText(text, static_cast<DWORD>(size), "");
     return 0;
   }

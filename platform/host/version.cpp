@@ -223,16 +223,16 @@ namespace sim {
 void SetSystemDirectory(const std::string& path) { M().system_directory = path; }
 }  // namespace sim
 
-UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
-  if (Enter("GetSystemDirectoryA", {Number(size)})) return 0;
+UINT WINAPI GetSystemFolder(LPSTR buffer, UINT size) {
+  if (Enter("GetSystemFolder", {Number(size)})) return 0;
   const std::string& directory = M().system_directory;
   // Too small a buffer gets nothing and learns the size it needs.
   if (directory.size() + 1 > size) return static_cast<UINT>(directory.size() + 1);
   return sim::detail::PutText(buffer, size, directory);
 }
 
-DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle) {
-  if (Enter("GetFileVersionInfoSizeA", {Text(path)})) return 0;
+DWORD WINAPI GetVersionInfoSize(LPCSTR path, LPDWORD handle) {
+  if (Enter("GetVersionInfoSize", {Text(path)})) return 0;
   if (handle != nullptr) *handle = 0;
   Bytes resource;
   DWORD error = ReadVersionResource(path, &resource);
@@ -243,8 +243,8 @@ DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle) {
   return static_cast<DWORD>(resource.size() * 2 + kSignatureSize);
 }
 
-BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD handle, DWORD size, LPVOID data) {
-  if (Enter("GetFileVersionInfoA", {Text(path), Number(handle), Number(size)})) return FALSE;
+BOOL WINAPI GetVersionInfo(LPCSTR path, DWORD handle, DWORD size, LPVOID data) {
+  if (Enter("GetVersionInfo", {Text(path), Number(handle), Number(size)})) return FALSE;
   Bytes resource;
   DWORD error = ReadVersionResource(path, &resource);
   if (error != ERROR_SUCCESS) {

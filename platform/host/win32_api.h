@@ -359,33 +359,11 @@ typedef struct tagBITMAPINFO {
 // Kernel
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
-DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR filename, DWORD size);
 HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT record, UINT style);
-DWORD WINAPI GetFileAttributesA(LPCSTR path);
-BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
-DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer);
-DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
-DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR source, LPSTR out, DWORD size);
-DWORD WINAPI GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR* file_part);
-DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out,
-                                      DWORD size, LPCSTR file);
-UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT fallback, LPCSTR file);
 BOOL WINAPI IsDBCSLeadByte(BYTE c);
-void WINAPI OutputDebugStringA(LPCSTR text);
-BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
-                           LPSECURITY_ATTRIBUTES process_attributes,
-                           LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles,
-                           DWORD creation_flags, LPVOID environment, LPCSTR current_directory,
-                           LPSTARTUPINFOA startup_info, LPPROCESS_INFORMATION process_information);
 BOOL WINAPI CloseHandle(HANDLE handle);
-UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
-HANDLE WINAPI OpenSemaphoreA(DWORD access, BOOL inherit, LPCSTR name);
-HANDLE WINAPI CreateSemaphoreA(LPSECURITY_ATTRIBUTES attributes, LONG initial_count,
-                               LONG maximum_count, LPCSTR name);
 
 // Files and the console
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD flags, HANDLE template_file);
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, LONG* distance_high, DWORD method);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOID overlapped);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPVOID overlapped);
@@ -400,8 +378,6 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
 BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX status);
 
 // Version resources
-DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle);
-BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD handle, DWORD size, LPVOID data);
 BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUINT length);
 
 // Waiting and the message queue
@@ -414,12 +390,9 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg);
 void WINAPI PostQuitMessage(int exit_code);
 
 // Message boxes
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // Other threads' windows
 BOOL WINAPI EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM value);
-int WINAPI GetClassNameA(HWND window, LPSTR class_name, int size);
-int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
 BOOL WINAPI IsIconic(HWND window);
 BOOL WINAPI ShowWindowAsync(HWND window, int command);
 BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height,
@@ -496,16 +469,6 @@ typedef struct _FILETIME {
 #define REG_DWORD 4
 
 LONG WINAPI RegOpenKeyA(HKEY key, LPCSTR sub_key, PHKEY result);
-LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result);
-LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class,
-                            DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES security,
-                            PHKEY result, LPDWORD disposition);
-LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                             LPDWORD size);
-LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                           DWORD size);
-LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
-                          LPSTR key_class, LPDWORD class_size, PFILETIME last_write);
 LONG WINAPI RegCloseKey(HKEY key);
 
 // Libraries
@@ -516,14 +479,11 @@ typedef intptr_t(WINAPI* FARPROC)();
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 HMODULE WINAPI LoadLibraryA(LPCSTR path);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
-HMODULE WINAPI LoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI FreeLibrary(HMODULE module);
-BOOL WINAPI SetDllDirectoryA(LPCSTR path);
 
 // Multimedia
 DWORD WINAPI timeGetTime(void);
-BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags);
 
 // The launcher's entry, called by the tests in place of the C runtime.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show);

@@ -21,10 +21,10 @@ const char* const kLibraryNames[kLibraryCount] = {"version.dll", "winmm.dll"};
 const struct {
   Library library;
   const char* name;
-} kEntries[kEntryCount] = {{kVersion, "GetFileVersionInfoSizeA"},
-                           {kVersion, "GetFileVersionInfoA"},
+} kEntries[kEntryCount] = {{kVersion, "GetFileVersionInfoSizeW"},
+                           {kVersion, "GetFileVersionInfoW"},
                            {kVersion, "VerQueryValueA"},
-                           {kMultimedia, "PlaySoundA"},
+                           {kMultimedia, "PlaySoundW"},
                            {kMultimedia, "timeGetTime"}};
 
 HMODULE g_modules[kLibraryCount];
@@ -39,13 +39,13 @@ HMODULE LoadSystemLibrary(Library library) {
   if (!g_library_tried[library]) {
     g_library_tried[library] = true;
     char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    UINT length = GetSystemFolder(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || !AppendText(path, MAX_PATH, "\\") ||
         !AppendText(path, MAX_PATH, kLibraryNames[library])) {
       SetLastError(ERROR_MOD_NOT_FOUND);
       return nullptr;
     }
-    g_modules[library] = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    g_modules[library] = LoadLibraryFrom(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   }
   if (g_modules[library] == nullptr) SetLastError(ERROR_MOD_NOT_FOUND);
   return g_modules[library];
@@ -66,21 +66,21 @@ Function Resolve(Entry entry) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(g_addresses[entry]));
 }
 
-typedef DWORD(WINAPI* VersionInfoSizeProc)(LPCSTR, LPDWORD);
-typedef BOOL(WINAPI* VersionInfoProc)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef DWORD(WINAPI* VersionInfoSizeProc)(LPCWSTR, LPDWORD);
+typedef BOOL(WINAPI* VersionInfoProc)(LPCWSTR, DWORD, DWORD, LPVOID);
 typedef BOOL(WINAPI* QueryValueProc)(LPCVOID, LPCSTR, LPVOID*, PUINT);
-typedef BOOL(WINAPI* PlaySoundProc)(LPCSTR, HMODULE, DWORD);
+typedef BOOL(WINAPI* PlaySoundProc)(LPCWSTR, HMODULE, DWORD);
 typedef DWORD(WINAPI* TimeProc)(void);
 
 }  // namespace
 
-DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle) {
+DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle) {
   if (handle != nullptr) *handle = 0;
   VersionInfoSizeProc call = Resolve<VersionInfoSizeProc>(kVersionInfoSize);
   return call == nullptr ? 0 : call(path, handle);
 }
 
-BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD handle, DWORD size, LPVOID data) {
+BOOL WINAPI GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID data) {
   VersionInfoProc call = Resolve<VersionInfoProc>(kVersionInfo);
   return call == nullptr ? FALSE : call(path, handle, size, data);
 }
@@ -93,7 +93,7 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUIN
   return FALSE;
 }
 
-BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags) {
+BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
   PlaySoundProc call = Resolve<PlaySoundProc>(kPlaySound);
   return call == nullptr ? FALSE : call(sound, module, flags);
 }

@@ -10,7 +10,17 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "platform/host/win32_api.h"
+#include "platform/win32.h"
+/* On the host the table's calls are the launcher's UTF-8 edge, which the
+ * simulation implements; the table's texts are ASCII, the same in both. */
+#define CreateProcessA StartProcess
+#define GetClassNameA GetWindowClassName
+#define GetPrivateProfileStringA ReadProfileText
+#define GetWindowTextA GetWindowTitle
+#define RegCreateKeyExA CreateRegistryKey
+#define RegOpenKeyExA OpenRegistryKey
+#define RegQueryValueExA ReadRegistryValue
+#define RegSetValueExA WriteRegistryValue
 #endif
 
 /* One call of a scenario: the table's line, its expected result and what the

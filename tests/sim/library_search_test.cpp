@@ -18,8 +18,8 @@ enum class Loader { kNarrowed, kStandard, kOld };
 struct SearchCase {
   const char* name;
   Loader loader;
-  const char* dll_directory;  // SetDllDirectoryA's folder; nullptr: never called
-  const char* path;           // what LoadLibraryExA is given
+  const char* dll_directory;  // SetLibraryFolder's folder; nullptr: never called
+  const char* path;           // what LoadLibraryFrom is given
   DWORD flags;
   const char* import_at;  // the one import's file
   DWORD error;            // 0: the library loads
@@ -35,7 +35,7 @@ TEST_P(SimSearchTest, FindsImportsWhereTheLoaderLooks) {
   sim::SetModuleFileName("D:\\SETUP.EXE");
   sim::MakeDirectory("D:\\LIB");
   sim::MakeDirectory("D:\\CTRL");
-  ASSERT_TRUE(SetCurrentDirectoryA("D:\\CTRL"));
+  ASSERT_TRUE(SetWorkingFolder("D:\\CTRL"));
   sim::AddLibrary("D:\\LIB\\A.OCX", {}, {"HELPER.DLL"});
   sim::AddLibrary(c.import_at, {});
   sim::SetDefaultDllDirectoriesPresent(c.loader != Loader::kOld);
@@ -47,9 +47,9 @@ TEST_P(SimSearchTest, FindsImportsWhereTheLoaderLooks) {
         reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(entry))(LOAD_LIBRARY_SEARCH_SYSTEM32));
   }
   if (c.dll_directory != nullptr) {
-    ASSERT_TRUE(SetDllDirectoryA(c.dll_directory));
+    ASSERT_TRUE(SetLibraryFolder(c.dll_directory));
   }
-  HMODULE library = LoadLibraryExA(c.path, nullptr, c.flags);
+  HMODULE library = LoadLibraryFrom(c.path, nullptr, c.flags);
   EXPECT_EQ(c.error == 0, library != nullptr);
   if (c.error != 0) {
     EXPECT_EQ(c.error, GetLastError());

@@ -42,7 +42,7 @@ TEST(ProfileNumbersTest, IntegerKeysReadAsThePlatformReadsThem) {
   ASSERT_EQ(Section("Values").size() + 1, expected.size());
   for (const auto& entry : expected) {
     EXPECT_EQ(std::stoul(entry.second),
-              GetPrivateProfileIntA("Values", entry.first.c_str(), 77, "C:\\NUMBERS.INI"))
+              ReadProfileNumber("Values", entry.first.c_str(), 77, "C:\\NUMBERS.INI"))
         << entry.first;
   }
 }

@@ -19,10 +19,10 @@ class VersionResourceTest : public ::testing::Test {
   void Load(const char* data) {
     PutVersionData(kFile, data);
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(kFile, &handle);
+    DWORD size = GetVersionInfoSize(kFile, &handle);
     ASSERT_GT(size, 0u);
     block_.assign(size, '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(kFile, handle, size, &block_[0]));
+    ASSERT_TRUE(GetVersionInfo(kFile, handle, size, &block_[0]));
   }
   std::string Text(const char* sub_block) {
     void* value = nullptr;
@@ -70,10 +70,10 @@ TEST_F(VersionResourceTest, ACutFileNeverReadsPastItsEnd) {
   DWORD handle = 0;
   for (size_t cut = 0; cut < whole.size(); ++cut) {
     sim::WriteFile(kFile, whole.substr(0, cut));
-    DWORD size = GetFileVersionInfoSizeA(kFile, &handle);
+    DWORD size = GetVersionInfoSize(kFile, &handle);
     if (size == 0) continue;
     std::string block(size, '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(kFile, handle, size, &block[0])) << cut;
+    ASSERT_TRUE(GetVersionInfo(kFile, handle, size, &block[0])) << cut;
     EXPECT_EQ(1, CompareFileVersion(kFile, "2.10.0.5")) << cut;
   }
 }
@@ -81,8 +81,8 @@ TEST_F(VersionResourceTest, ACutFileNeverReadsPastItsEnd) {
 TEST_F(VersionResourceTest, TheSystemDirectoryFitsOrAsksForRoom) {
   sim::SetSystemDirectory("C:\\WINNT\\SYSTEM32");
   char buffer[18];
-  EXPECT_EQ(18u, GetSystemDirectoryA(buffer, 17));
-  EXPECT_EQ(17u, GetSystemDirectoryA(buffer, sizeof buffer));
+  EXPECT_EQ(18u, GetSystemFolder(buffer, 17));
+  EXPECT_EQ(17u, GetSystemFolder(buffer, sizeof buffer));
   EXPECT_STREQ("C:\\WINNT\\SYSTEM32", buffer);
 }
 

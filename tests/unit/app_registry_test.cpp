@@ -238,7 +238,7 @@ TEST_F(RegistrationTest, ARecordPathPastItsLimitIsRefused) {
   const std::string version = "\\1.0\\0\\win32";
   EXPECT_EQ(0, CreateOCXKey((std::string(110 - version.size(), 't') + version).c_str(), "C:\\A.OCX"));
   EXPECT_EQ(1, CreateOCXKey((std::string(109 - version.size(), 't') + version).c_str(), "C:\\A.OCX"));
-  EXPECT_EQ(1u, sim::CallsTo("RegCreateKeyExA").size());
+  EXPECT_EQ(1u, sim::CallsTo("CreateRegistryKey").size());
 }
 
 }  // namespace

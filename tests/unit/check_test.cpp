@@ -90,7 +90,7 @@ TEST(ExportTest, FindsAnExportInTheFileWithoutLoadingIt) {
     sim::WriteFile("C:\\CTRL\\A.OCX", c.content);
     EXPECT_EQ(c.expected, FindExport("C:\\CTRL\\A.OCX", "DllRegisterServer")) << c.name;
     EXPECT_EQ(0, sim::OpenHandleCount()) << c.name;
-    EXPECT_TRUE(sim::CallsTo("LoadLibraryExA").empty()) << c.name;
+    EXPECT_TRUE(sim::CallsTo("LoadLibraryFrom").empty()) << c.name;
   }
   sim::Reset();
   EXPECT_EQ(kNotALibrary, FindExport("C:\\CTRL\\ABSENT.OCX", "DllRegisterServer"));
@@ -99,9 +99,9 @@ TEST(ExportTest, FindsAnExportInTheFileWithoutLoadingIt) {
 // Every platform call that changes the machine, the process's state or what
 // the user sees beyond the report.
 const char* const kWriteCalls[] = {
-    "RegCreateKeyExA", "RegSetValueExA",       "CreateProcessA", "LoadLibraryA",
-    "LoadLibraryExA",  "CreateSemaphoreA",     "PlaySoundA",     "CreateWindowExA",
-    "RegisterClassA",  "SetCurrentDirectoryA", "SetTimer",       "ShowWindowAsync",
+    "CreateRegistryKey", "WriteRegistryValue",       "StartProcess", "LoadLibraryA",
+    "LoadLibraryFrom",  "CreateNamedSemaphore",     "PlaySoundFile",     "CreateWindowExA",
+    "RegisterClassA",  "SetWorkingFolder", "SetTimer",       "ShowWindowAsync",
     "SetWindowPos",    "SetForegroundWindow",  "CreatePalette",  "FreeLibrary",
 };
 
@@ -141,9 +141,9 @@ class CheckTest : public LaunchTest {
   void ExpectNothingWritten() {
     for (const char* name : kWriteCalls)
       EXPECT_TRUE(sim::CallsTo(name).empty()) << name << " was called";
-    for (const sim::Call& call : sim::CallsTo("RegOpenKeyExA"))
+    for (const sim::Call& call : sim::CallsTo("OpenRegistryKey"))
       EXPECT_EQ("0x20019", call.args[3]) << call.args[1];  // KEY_READ
-    for (const sim::Call& call : sim::CallsTo("CreateFileA")) {
+    for (const sim::Call& call : sim::CallsTo("OpenFilePath")) {
       if (call.args[0] != kReportPath) {
         EXPECT_EQ("0x80000000", call.args[1]) << call.args[0];
       }

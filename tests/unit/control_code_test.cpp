@@ -102,7 +102,7 @@ TEST_P(StepAsideTest, TheSplashIsNotTopmostWhileAControlRuns) {
     if (c.during == During::kClosesTheSplash) {
       sim::SendToWindow(SplashWindow(), WM_CLOSE, 0, 0);
     } else {
-      MessageBoxA(nullptr, "Registered", "A.OCX", MB_OK);
+      ShowMessageBox(nullptr, "Registered", "A.OCX", MB_OK);
     }
   };
   WriteIni("[Application]\nProgramName=GAME.EXE\nSplashWaveFile=intro.wav\n[SystemOcx]\n" +
@@ -177,7 +177,7 @@ TEST_F(ControlCodeTest, AReplacedControlsBoxAtExitComesAboveTheSplash) {
   PutVersionData("C:\\OLD\\A.OCX", kOld);
   sim::AddLibrary("C:\\OLD\\A.OCX", {{"DllUnregisterServer", []() {
                                         seen_during = SeeSplash();
-                                        MessageBoxA(nullptr, "Unregistered", "A.OCX", MB_OK);
+                                        ShowMessageBox(nullptr, "Unregistered", "A.OCX", MB_OK);
                                         return 0;
                                       }}});
   Register(kLib, "{C}", "C:\\OLD\\A.OCX");
@@ -284,7 +284,7 @@ TEST_F(ControlCodeTest, AQuitPostedByAControlIsLeftForTheWaitForTheApplication) 
   size_t started = 0, quit = 0;
   for (size_t i = 0; i < sim::Calls().size(); ++i) {
     const sim::Call& call = sim::Calls()[i];
-    if (call.name == "CreateProcessA") started = i;
+    if (call.name == "StartProcess") started = i;
     if (call.name == "DispatchMessageA" && call.args[1] == std::to_string(WM_QUIT)) quit = i;
   }
   EXPECT_LT(started, quit);

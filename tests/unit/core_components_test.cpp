@@ -22,14 +22,14 @@ const std::string kSystem = "C:\\WINDOWS\\SYSTEM32\\";
 // The files whose versions were asked for, in order.
 std::vector<std::string> Examined() {
   std::vector<std::string> paths;
-  for (const sim::Call& call : sim::CallsTo("GetFileVersionInfoSizeA"))
+  for (const sim::Call& call : sim::CallsTo("GetVersionInfoSize"))
     paths.push_back(call.args[0]);
   return paths;
 }
 
 std::vector<std::string> KeysRead() {
   std::vector<std::string> keys;
-  for (const sim::Call& call : sim::CallsTo("GetPrivateProfileStringA")) {
+  for (const sim::Call& call : sim::CallsTo("ReadProfileText")) {
     if (call.args[0] == "CoreComponent") keys.push_back(call.args[1]);
   }
   return keys;
@@ -117,7 +117,7 @@ TEST_F(CoreComponentsTest, APathOver259CharactersIsNotCurrent) {
 }
 
 TEST_F(CoreComponentsTest, AnUnknownSystemDirectoryIsNotCurrent) {
-  sim::FailCall("GetSystemDirectoryA", ERROR_ACCESS_DENIED);
+  sim::FailCall("GetSystemFolder", ERROR_ACCESS_DENIED);
   EXPECT_EQ(0, Check("[CoreComponent]\nCore1=A.DLL\n"));
   EXPECT_THAT(Examined(), IsEmpty());
 }

@@ -51,7 +51,7 @@ TEST_P(ColourTest, TheColourCheckComesFirstAndNeedsNoConfiguration) {
     EXPECT_EQ("Information", box.caption);
     EXPECT_EQ(0x40u, box.type);
     EXPECT_EQ(nullptr, box.owner);
-    EXPECT_TRUE(sim::CallsTo("GetModuleFileNameA").empty());
+    EXPECT_TRUE(sim::CallsTo("GetModulePath").empty());
   }
   EXPECT_EQ(0, sim::OpenDeviceContextCount());
 }
@@ -208,13 +208,13 @@ TEST_P(MemoryAnswerTest, OnlyOkGoesOnWithTooLittleMemory) {
   sim::WriteFile("D:\\SETUP\\GAME.EXE", "MZ");
   sim::SetFreeMemory(1000 * kMeg, 1000 * kMeg);
   if (GetParam().answer == 0) {
-    sim::FailCall("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY);
+    sim::FailCall("ShowMessageBox", ERROR_NOT_ENOUGH_MEMORY);
   } else {
     sim::QueueAnswer(GetParam().answer);
   }
   EXPECT_EQ(GetParam().status, Run());
   EXPECT_EQ(GetParam().status == 0 ? 1u : 0u, sim::Processes().size());
-  auto boxes = sim::CallsTo("MessageBoxA");
+  auto boxes = sim::CallsTo("ShowMessageBox");
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(kMemoryMessage, boxes[0].args[1]);
   EXPECT_EQ(331u, boxes[0].args[1].size());
@@ -234,13 +234,13 @@ TEST_F(LaunchTest, TheMemoryCheckRunsAfterTheGuardAndBeforeProgramName) {
   ASSERT_EQ(0, Run());
   std::vector<std::string> order;
   for (const sim::Call& call : sim::Calls()) {
-    bool program_name = call.name == "GetPrivateProfileStringA" && call.args[1] == "ProgramName";
-    if (call.name == "GetDC" || call.name == "GetModuleFileNameA" ||
-        call.name == "CreateSemaphoreA" || call.name == "GlobalMemoryStatusEx" || program_name) {
+    bool program_name = call.name == "ReadProfileText" && call.args[1] == "ProgramName";
+    if (call.name == "GetDC" || call.name == "GetModulePath" ||
+        call.name == "CreateNamedSemaphore" || call.name == "GlobalMemoryStatusEx" || program_name) {
       order.push_back(program_name ? "ProgramName" : call.name);
     }
   }
-  EXPECT_THAT(order, ::testing::ElementsAre("GetDC", "GetModuleFileNameA", "CreateSemaphoreA",
+  EXPECT_THAT(order, ::testing::ElementsAre("GetDC", "GetModulePath", "CreateNamedSemaphore",
                                             "GlobalMemoryStatusEx", "ProgramName"));
 }
 

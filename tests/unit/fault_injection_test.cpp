@@ -145,7 +145,7 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
           EXPECT_TRUE(kKnownCaptions.count(box.caption) == 1) << where << ": " << box.caption;
         }
         // A refused write the launch needs ends it, told last and once.
-        std::vector<sim::Call> boxes = sim::CallsTo("MessageBoxA");
+        std::vector<sim::Call> boxes = sim::CallsTo("ShowMessageBox");
         for (size_t box = 0; box < boxes.size(); ++box) {
           if (boxes[box].args[2] != "Administrator rights needed") continue;
           EXPECT_EQ(boxes.size() - 1, box) << where;
@@ -154,8 +154,8 @@ TEST_P(FaultInjectionTest, EveryCallFailingEndsCleanly) {
         }
         // Status 0 means the application was tried: started, or refused with a message.
         if (status == 0 && sim::Processes().empty()) {
-          ASSERT_FALSE(sim::CallsTo("MessageBoxA").empty()) << where;
-          EXPECT_EQ("WinExecAndWait", sim::CallsTo("MessageBoxA").back().args[2]) << where;
+          ASSERT_FALSE(sim::CallsTo("ShowMessageBox").empty()) << where;
+          EXPECT_EQ("WinExecAndWait", sim::CallsTo("ShowMessageBox").back().args[2]) << where;
         }
         // A started application is always waited for and its handles closed.
         if (!sim::Processes().empty()) {

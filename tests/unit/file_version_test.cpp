@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         MissingCase{"MissingFile", nullptr, nullptr, "FileVersionInfoSize zip"},
         MissingCase{"NotAnImage", "", nullptr, "FileVersionInfoSize zip"},
         MissingCase{"NoVersionResource", "no_version.dll", nullptr, "FileVersionInfoSize zip"},
-        MissingCase{"UnreadableBlock", "versioned.dll", "GetFileVersionInfoA",
+        MissingCase{"UnreadableBlock", "versioned.dll", "GetVersionInfo",
                     "FileVersionInfo empty"},
         MissingCase{"NoMemoryForTheBlock", "versioned.dll", "HeapAlloc", "FileVersionInfo empty"},
         MissingCase{"NoFixedInfo", "versioned.dll", "VerQueryValueA", "VS_FIXEDFILEINFO Missing"}),
@@ -101,11 +101,11 @@ TEST_F(FileVersionTest, TheBlockHasTheReportedSizeAndIsFreedOnce) {
   PutVersionData(kFile, "versioned.dll");
   CompareFileVersion(kFile, "1.0.0.0");
   DWORD handle = 7;
-  DWORD size = GetFileVersionInfoSizeA(kFile, &handle);
+  DWORD size = GetVersionInfoSize(kFile, &handle);
   EXPECT_EQ(0u, handle);
   ASSERT_EQ(1u, sim::CallsTo("HeapAlloc").size());
   EXPECT_EQ(std::to_string(size), sim::CallsTo("HeapAlloc")[0].args[1]);
-  EXPECT_EQ(std::to_string(size), sim::CallsTo("GetFileVersionInfoA")[0].args[2]);
+  EXPECT_EQ(std::to_string(size), sim::CallsTo("GetVersionInfo")[0].args[2]);
   EXPECT_EQ(1u, sim::CallsTo("HeapFree").size());
 }
 
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
             "NoVersionResource", "no_version.dll", nullptr, {"OCX FileVersionInfoSize zip"}, {}},
         ProbeCase{"UnreadableBlock",
                   "versioned.dll",
-                  "GetFileVersionInfoA",
+                  "GetVersionInfo",
                   {"OCX FileVersionInfo empty"},
                   {}},
         ProbeCase{
@@ -180,7 +180,7 @@ TEST_F(FileVersionTest, WithTheTraceOffTheProbeLeavesTheFileAlone) {
   const size_t lines = sim::DebugOutput().size();
   PutVersionData(kFile, "versioned.dll");
   EXPECT_EQ(1, SupportsSelfRegister(kFile));
-  EXPECT_THAT(sim::CallsTo("GetFileVersionInfoSizeA"), IsEmpty());
+  EXPECT_THAT(sim::CallsTo("GetVersionInfoSize"), IsEmpty());
   EXPECT_EQ(lines, sim::DebugOutput().size());
 }
 

@@ -72,7 +72,7 @@ class KeptRegistrationTest : public RegistrationTest {
 
   static std::vector<std::string> LoadedPaths() {
     std::vector<std::string> paths;
-    for (const sim::Call& call : sim::CallsTo("LoadLibraryExA")) paths.push_back(call.args[0]);
+    for (const sim::Call& call : sim::CallsTo("LoadLibraryFrom")) paths.push_back(call.args[0]);
     return paths;
   }
 

@@ -49,7 +49,7 @@ TEST_P(NarrowingTest, ComesBeforeAnythingElse) {
   EXPECT_EQ(c.first_calls, FirstCalls(c.first_calls.size()));
   EXPECT_EQ(c.default_directories, sim::DefaultDllDirectories());
   // Once narrowed the search is never widened outside a control's load.
-  size_t dll_directory_calls = sim::CallsTo("SetDllDirectoryA").size();
+  size_t dll_directory_calls = sim::CallsTo("SetLibraryFolder").size();
   EXPECT_EQ(c.default_directories != 0 ? 0u : 1u, dll_directory_calls);
 }
 
@@ -64,16 +64,16 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"WithoutDefaultDirectories",
                   [] { sim::SetDefaultDllDirectoriesPresent(false); },
                   {"GetModuleHandleA(kernel32.dll)", "GetProcAddress(SetDefaultDllDirectories)",
-                   "SetDllDirectoryA()"},
+                   "SetLibraryFolder()"},
                   0},
         EntryCase{"RefusedDefaultDirectories",
                   [] { sim::FailCall("SetDefaultDllDirectories", ERROR_INVALID_PARAMETER); },
                   {"GetModuleHandleA(kernel32.dll)", "GetProcAddress(SetDefaultDllDirectories)",
-                   "SetDefaultDllDirectories(0x800)", "SetDllDirectoryA()"},
+                   "SetDefaultDllDirectories(0x800)", "SetLibraryFolder()"},
                   0},
         EntryCase{"NoKernelModule",
                   [] { sim::FailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 1); },
-                  {"GetModuleHandleA(kernel32.dll)", "SetDllDirectoryA()"},
+                  {"GetModuleHandleA(kernel32.dll)", "SetLibraryFolder()"},
                   0}),
     [](const ::testing::TestParamInfo<EntryCase>& info) { return info.param.name; });
 
@@ -85,12 +85,12 @@ void ExpectBracketedLoads(const std::string& folder, size_t loads) {
   std::vector<std::string> around;
   const std::vector<sim::Call>& calls = sim::Calls();
   for (size_t i = 0; i < calls.size(); ++i) {
-    if (calls[i].name != "LoadLibraryExA") continue;
+    if (calls[i].name != "LoadLibraryFrom") continue;
     around.push_back((i > 0 ? Describe(calls[i - 1]) : "") + " | " +
                      (i + 1 < calls.size() ? Describe(calls[i + 1]) : ""));
   }
   EXPECT_EQ(
-      std::vector<std::string>(loads, "SetDllDirectoryA(" + folder + "\\) | SetDllDirectoryA()"),
+      std::vector<std::string>(loads, "SetLibraryFolder(" + folder + "\\) | SetLibraryFolder()"),
       around);
 }
 

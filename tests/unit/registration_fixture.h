@@ -83,7 +83,7 @@ class RegistrationTest : public LaunchTest {
   static std::vector<std::string> Loaded() {
     std::vector<std::string> paths;
     const char* flags = sim::DefaultDllDirectories() != 0 ? "0xd00" : "0x8";
-    for (const sim::Call& call : sim::CallsTo("LoadLibraryExA")) {
+    for (const sim::Call& call : sim::CallsTo("LoadLibraryFrom")) {
       EXPECT_EQ(flags, call.args[2]) << call.args[0];
       paths.push_back(call.args[0]);
     }

@@ -219,7 +219,7 @@ TEST_F(RegistrationTest, ListNumbersAreBaseNineAndEndAtTheFirstGap) {
   Prepare("[Application]\nProgramName=GAME.EXE\n" + section);
   EXPECT_EQ(1, RegisterOCX("SystemOcx"));
   EXPECT_EQ(8u, Loaded().size());
-  for (const sim::Call& call : sim::CallsTo("GetPrivateProfileStringA"))
+  for (const sim::Call& call : sim::CallsTo("ReadProfileText"))
     EXPECT_NE("Ocx9", call.args[1]);
 
   StartFreshMachine();
@@ -341,7 +341,7 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     0, "D:\\SETUP\\CTRL\\A.OCX returned: 80004005", "DLLRegisterServer error", 0},
         FailureCase{"NoControlFolder", "",
-                    [] { sim::FailCall("SetCurrentDirectoryA", ERROR_PATH_NOT_FOUND, 2); }, 1,
+                    [] { sim::FailCall("SetWorkingFolder", ERROR_PATH_NOT_FOUND, 2); }, 1,
                     "Could not set cwd to D:\\SETUP\\CTRL\\", "GetPrivateProfileString", 0x40},
         // With the trace on, a control that registered but is still not found stops the launch.
         FailureCase{"StillNotRegistered", "/Debug",
@@ -485,9 +485,9 @@ TEST_F(RegistrationTest, AMissingControlIsRegisteredOnceAndFoundCurrentAfterward
   EXPECT_NE(texts.end(), second);
 
   EndProcess();
-  size_t before = sim::CallsTo("LoadLibraryExA").size();
+  size_t before = sim::CallsTo("LoadLibraryFrom").size();
   EXPECT_EQ(0, Run("/Debug"));
-  EXPECT_EQ(before, sim::CallsTo("LoadLibraryExA").size());
+  EXPECT_EQ(before, sim::CallsTo("LoadLibraryFrom").size());
   EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
@@ -654,7 +654,7 @@ TEST_F(WalkTest, ARecordWithoutAFolderIsNotLoadedByItsName) {
   EXPECT_THAT(Walk(), ElementsAre("UnRegisterOCXs", "DeleteAppRegisteredOCX", "A.OCX",
                                   "Not loaded: the record names no folder"));
   EXPECT_THAT(unregistered, IsEmpty());
-  EXPECT_TRUE(sim::CallsTo("LoadLibraryExA").empty());
+  EXPECT_TRUE(sim::CallsTo("LoadLibraryFrom").empty());
   EXPECT_EQ("A.OCX", sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
@@ -665,8 +665,8 @@ TEST_F(WalkTest, ARecordedFileLoadsWithItsOwnFolderFirst) {
   Record(kLib, "C:\\OLD\\A.OCX");
   Walk();
   EXPECT_THAT(unregistered, ElementsAre("C:\\OLD\\A.OCX"));
-  ASSERT_EQ(1u, sim::CallsTo("LoadLibraryExA").size());
-  EXPECT_EQ("0x8", sim::CallsTo("LoadLibraryExA")[0].args[2]);
+  ASSERT_EQ(1u, sim::CallsTo("LoadLibraryFrom").size());
+  EXPECT_EQ("0x8", sim::CallsTo("LoadLibraryFrom")[0].args[2]);
   EXPECT_EQ("", sim::RegistryText(HKEY_LOCAL_MACHINE, kRecord, ""));
 }
 
@@ -688,7 +688,7 @@ TEST_F(WalkTest, AnEnumerationErrorEndsTheWalkThere) {
     Record(std::string(id) + "\\1.0\\0\\win32", path);
   }
   // The application key's enumerations alternate with each record's: index 3 is the seventh call.
-  sim::FailCall("RegEnumKeyExA", 1009, 7);
+  sim::FailCall("EnumRegistryKey", 1009, 7);
   EXPECT_THAT(Walk(), ElementsAre("UnRegisterOCXs", "DeleteAppRegisteredOCX", "C:\\OLD\\A.OCX",
                                   "C:\\OLD\\B.OCX", "C:\\OLD\\C.OCX", "EnumKey returned: 1009"));
   EXPECT_EQ(3u, unregistered.size());

@@ -567,9 +567,9 @@ TEST_P(ExistenceTest, AConfigurationFileIsFoundWhateverItsPathLength) {
 INSTANTIATE_TEST_SUITE_P(Configuration, ExistenceTest,
                          ::testing::Values(ExistenceCase{100, "OpenFile"},
                                            ExistenceCase{127, "OpenFile"},
-                                           ExistenceCase{128, "GetFileAttributesA"},
-                                           ExistenceCase{200, "GetFileAttributesA"},
-                                           ExistenceCase{259, "GetFileAttributesA"}));
+                                           ExistenceCase{128, "GetPathAttributes"},
+                                           ExistenceCase{200, "GetPathAttributes"},
+                                           ExistenceCase{259, "GetPathAttributes"}));
 
 TEST_F(SequenceTest, AFolderIsNotAConfigurationFile) {
   sim::MakeDirectory("D:\\SETUP\\SETUP.ini");

@@ -79,7 +79,7 @@ TEST_P(GuardStateTest, EndsOrGoesOnAsTheOtherLauncherAndTheUserDecide) {
   HWND window = c.window_up ? Window("GameWindow", "The Game") : nullptr;
   for (int answer : c.answers) {
     if (answer == 0) {
-      sim::FailCall("MessageBoxA", ERROR_NOT_ENOUGH_MEMORY);
+      sim::FailCall("ShowMessageBox", ERROR_NOT_ENOUGH_MEMORY);
     } else {
       sim::QueueAnswer(answer);
     }
@@ -87,7 +87,7 @@ TEST_P(GuardStateTest, EndsOrGoesOnAsTheOtherLauncherAndTheUserDecide) {
 
   EXPECT_EQ(c.status, Run());
   EXPECT_EQ(c.status == 0 ? 1u : 0u, sim::Processes().size());
-  auto prompts = sim::CallsTo("MessageBoxA");
+  auto prompts = sim::CallsTo("ShowMessageBox");
   ASSERT_EQ(c.prompts, prompts.size());
   for (const sim::Call& prompt : prompts) {
     EXPECT_THAT(prompt.args, ElementsAre("0x0", kPrompt, "Error", "325"));  // 0x145
@@ -95,13 +95,13 @@ TEST_P(GuardStateTest, EndsOrGoesOnAsTheOtherLauncherAndTheUserDecide) {
   EXPECT_EQ(c.markers_held, sim::OpenSemaphoreHandleCount());
   EXPECT_EQ(0, sim::OpenHandleCount());
   EXPECT_EQ(window, sim::ForegroundWindow());
-  for (const sim::Call& probe : sim::CallsTo("CreateSemaphoreA")) {
+  for (const sim::Call& probe : sim::CallsTo("CreateNamedSemaphore")) {
     EXPECT_THAT(probe.args, ElementsAre("0x0", "0", "1", "Game"));
   }
   // The guard reads the name once however often the user retries; the
   // registry step before it reads it once too.
   int name_reads = 0;
-  for (const sim::Call& read : sim::CallsTo("GetPrivateProfileStringA")) {
+  for (const sim::Call& read : sim::CallsTo("ReadProfileText")) {
     name_reads += read.args[1] == "ApplicationName" ? 1 : 0;
   }
   EXPECT_EQ(2, name_reads);
@@ -143,7 +143,7 @@ TEST_F(GuardTest, WithoutApplicationNameTheLauncherEndsAfterTheComplaint) {
         "D:\\SETUP\\SETUP.ini",
         box.text);
   }
-  EXPECT_TRUE(sim::CallsTo("CreateSemaphoreA").empty());
+  EXPECT_TRUE(sim::CallsTo("CreateNamedSemaphore").empty());
   EXPECT_TRUE(sim::CallsTo("RegOpenKeyA").empty());
 }
 
@@ -152,7 +152,7 @@ TEST_F(GuardTest, AMarkerThatCannotBeMadeLetsTheLaunchGoOn) {
       "[Application]\nSplashWaveFile=intro.wav\nApplicationName=Games\\Game\nProgramName=GAME."
       "EXE\n");
   EXPECT_EQ(0, Run());
-  EXPECT_EQ(1u, sim::CallsTo("CreateSemaphoreA").size());
+  EXPECT_EQ(1u, sim::CallsTo("CreateNamedSemaphore").size());
   EXPECT_EQ(0, sim::OpenSemaphoreHandleCount());
   EXPECT_TRUE(sim::MessageBoxes().empty());
 }
@@ -338,7 +338,7 @@ TEST_P(PromptTest, ALongApplicationNameIsCutToFitThePrompt) {
   EXPECT_EQ(std::string(GetParam().shown_length, 'n') +
                 " is already running.\nWould you like to try running it anyway ?",
             sim::MessageBoxes().back().text);
-  EXPECT_EQ(name.substr(0, 511), sim::CallsTo("CreateSemaphoreA")[0].args[3]);
+  EXPECT_EQ(name.substr(0, 511), sim::CallsTo("CreateNamedSemaphore")[0].args[3]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Guard, PromptTest,

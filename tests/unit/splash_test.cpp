@@ -495,7 +495,7 @@ TEST_F(SplashTest, AbortStopsTheSoundThenTakesTheSplashDown) {
   EXPECT_EQ("(null)", sim::Sounds()[1].sound);
   EXPECT_EQ(nullptr, sim::Sounds()[1].module);
   EXPECT_EQ(0x40u, sim::Sounds()[1].flags);
-  EXPECT_LT(CallIndex("PlaySoundA", 2), CallIndex("DestroyWindow"));
+  EXPECT_LT(CallIndex("PlaySoundFile", 2), CallIndex("DestroyWindow"));
   EXPECT_FALSE(ClassUp());
 }
 
@@ -685,8 +685,8 @@ TEST_F(SplashLaunchTest, AMissingSplashWaveFileTakesTheSplashDownForItsMessage) 
       "D:\\SETUP\\SETUP.ini",
       sim::MessageBoxes()[0].text);
   EXPECT_EQ(0x40u, sim::MessageBoxes()[0].type);
-  EXPECT_LT(CallIndex("DestroyWindow"), CallIndex("MessageBoxA"));
-  EXPECT_LT(CallIndex("UnregisterClassA"), CallIndex("MessageBoxA"));
+  EXPECT_LT(CallIndex("DestroyWindow"), CallIndex("ShowMessageBox"));
+  EXPECT_LT(CallIndex("UnregisterClassA"), CallIndex("ShowMessageBox"));
   EXPECT_TRUE(sim::Sounds().empty());
   ASSERT_EQ(1u, sim::Processes().size());
   EXPECT_EQ("D:\\SETUP\\GAME.EXE /00000000", sim::Processes()[0].command_line);
@@ -711,8 +711,8 @@ TEST_P(MessageBoxLaunchTest, EveryMessageBoxTakesTheSplashDownFirst) {
   ASSERT_EQ(1u, sim::MessageBoxes().size());
   EXPECT_EQ("WinExecAndWait", sim::MessageBoxes()[0].caption);
   EXPECT_TRUE(sim::MessageBoxes()[0].windows_up.empty());
-  EXPECT_LT(CallIndex("DestroyWindow"), CallIndex("MessageBoxA"));
-  EXPECT_LT(CallIndex("UnregisterClassA"), CallIndex("MessageBoxA"));
+  EXPECT_LT(CallIndex("DestroyWindow"), CallIndex("ShowMessageBox"));
+  EXPECT_LT(CallIndex("UnregisterClassA"), CallIndex("ShowMessageBox"));
   // The failed start's message names the handle of a splash already gone.
   EXPECT_EQ(std::string::npos, sim::MessageBoxes()[0].text.find("/00000000"));
   EXPECT_TRUE(sim::Windows().empty());

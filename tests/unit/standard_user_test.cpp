@@ -36,8 +36,8 @@ class StandardUserTest : public RegistrationTest {
   static std::vector<std::string> Writes() {
     std::vector<std::string> writes;
     for (const sim::Call& call : sim::Calls()) {
-      bool opens_to_write = call.name == "RegOpenKeyExA" && call.args[3] != "0x20019";
-      if (call.name == "RegCreateKeyExA" || call.name == "RegSetValueExA" || opens_to_write) {
+      bool opens_to_write = call.name == "OpenRegistryKey" && call.args[3] != "0x20019";
+      if (call.name == "CreateRegistryKey" || call.name == "WriteRegistryValue" || opens_to_write) {
         writes.push_back(call.name + " " + call.args[1]);
       }
     }
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "C:\\PREV\\A.OCX", "C:\\OLD\\A.OCX"},
         RefusalCase{"ChainCreationRefusedToAnAdministrator", false,
                     [](RefusedWriteTest* t) {
-                      sim::FailCall("RegCreateKeyExA", ERROR_ACCESS_DENIED, 2);
+                      sim::FailCall("CreateRegistryKey", ERROR_ACCESS_DENIED, 2);
                       t->Newer(0);
                     },
                     "(none)", "(none)"}),

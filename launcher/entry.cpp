@@ -1,7 +1,8 @@
 // The exe's entry point with mingw-w64, in place of the C runtime's start-up
 // code: the launcher needs none of it (no static constructors, no atexit, no
 // argv), and leaving it out keeps the exe small. It hands WinMain what the
-// runtime would and ends the process with WinMain's result.
+// runtime would, the command line in UTF-8, and ends the process with
+// WinMain's result.
 #include "launcher/command_line.h"
 #include "platform/win32.h"
 
@@ -21,6 +22,6 @@ extern "C"
   GetStartupInfoA(&startup);
   int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;
   int status = WinMain(GetModuleHandleA(nullptr), nullptr,
-                       ArgumentsAfterProgramName(GetCommandLineA()), show);
+                       ArgumentsAfterProgramName(GetProcessCommandLine()), show);
   ExitProcess(static_cast<UINT>(status));
 }
