@@ -10,7 +10,10 @@
  * whatever file they name, as many real controls do; CONTROL_NOTE_KEY names an
  * HKCR key whose default value each DllUnregisterServer call sets to this
  * file's path; CONTROL_SHOWS_A_BOX makes DllRegisterServer show a box of its
- * own first, as some controls do. */
+ * own first, as some controls do.
+ *
+ * Its path is read and written wide: in a folder whose name lies outside the
+ * ANSI code page an ANSI path would name no file. */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -24,6 +27,8 @@
 #define TYPE_LIBRARY_KEY TYPE_LIBRARY_VERSION_KEY "\\0\\win32"
 #define CLASS_KEY "CLSID\\" CONTROL_CLSID
 #define SERVER_KEY CLASS_KEY "\\InprocServer32"
+#define WIDE2(text) L##text
+#define WIDE(text) WIDE2(text)
 
 static HMODULE g_module;
 
@@ -33,9 +38,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   return TRUE;
 }
 
-static DWORD OwnPath(char* path, DWORD size) {
-  DWORD length = GetModuleFileNameA(g_module, path, size);
-  return length < size ? length : 0;
+/* The length in bytes, as RegSetValueW takes it, or 0. */
+static DWORD OwnPath(wchar_t* path, DWORD count) {
+  DWORD length = GetModuleFileNameW(g_module, path, count);
+  return length < count ? length * sizeof(wchar_t) : 0;
 }
 
 #ifndef CONTROL_NO_REGISTER
@@ -43,15 +49,15 @@ __declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) {
 #ifdef CONTROL_REGISTER_FAILS
   return E_FAIL;
 #else
-  char path[MAX_PATH];
-  DWORD length = OwnPath(path, sizeof path);
+  wchar_t path[MAX_PATH];
+  DWORD length = OwnPath(path, MAX_PATH);
   if (length == 0) return E_FAIL;
 #ifdef CONTROL_SHOWS_A_BOX
   MessageBoxA(NULL, "The control is being set up.", "Control setup", MB_OK);
 #endif
-  if (RegSetValueA(HKEY_CLASSES_ROOT, TYPE_LIBRARY_KEY, REG_SZ, path, length) != ERROR_SUCCESS)
+  if (RegSetValueW(HKEY_CLASSES_ROOT, WIDE(TYPE_LIBRARY_KEY), REG_SZ, path, length) != ERROR_SUCCESS)
     return E_FAIL;
-  if (RegSetValueA(HKEY_CLASSES_ROOT, SERVER_KEY, REG_SZ, path, length) != ERROR_SUCCESS)
+  if (RegSetValueW(HKEY_CLASSES_ROOT, WIDE(SERVER_KEY), REG_SZ, path, length) != ERROR_SUCCESS)
     return E_FAIL;
   return S_OK;
 #endif
@@ -68,28 +74,28 @@ static void DeleteKeys(void) {
 }
 #else
 /* Another file may have been registered since: only our own entries go. */
-static void EmptyIfOurs(const char* key, const char* path) {
-  char current[MAX_PATH];
+static void EmptyIfOurs(const wchar_t* key, const wchar_t* path) {
+  wchar_t current[MAX_PATH];
   LONG size = sizeof current;
-  if (RegQueryValueA(HKEY_CLASSES_ROOT, key, current, &size) == ERROR_SUCCESS &&
-      lstrcmpiA(current, path) == 0) {
-    RegSetValueA(HKEY_CLASSES_ROOT, key, REG_SZ, "", 0);
+  if (RegQueryValueW(HKEY_CLASSES_ROOT, key, current, &size) == ERROR_SUCCESS &&
+      lstrcmpiW(current, path) == 0) {
+    RegSetValueW(HKEY_CLASSES_ROOT, key, REG_SZ, L"", 0);
   }
 }
 #endif
 
 __declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) {
-  char path[MAX_PATH];
-  DWORD length = OwnPath(path, sizeof path);
+  wchar_t path[MAX_PATH];
+  DWORD length = OwnPath(path, MAX_PATH);
   if (length == 0) return E_FAIL;
 #ifdef CONTROL_UNREGISTER_WIPES
   DeleteKeys();
 #else
-  EmptyIfOurs(TYPE_LIBRARY_KEY, path);
-  EmptyIfOurs(SERVER_KEY, path);
+  EmptyIfOurs(WIDE(TYPE_LIBRARY_KEY), path);
+  EmptyIfOurs(WIDE(SERVER_KEY), path);
 #endif
 #ifdef CONTROL_NOTE_KEY
-  RegSetValueA(HKEY_CLASSES_ROOT, CONTROL_NOTE_KEY, REG_SZ, path, length);
+  RegSetValueW(HKEY_CLASSES_ROOT, WIDE(CONTROL_NOTE_KEY), REG_SZ, path, length);
 #endif
   return S_OK;
 }

@@ -360,7 +360,7 @@ class Scenario:
         record_file = stem.with_name(stem.stem + ".probe.txt")
         if not record_file.exists():
             return []
-        return parse_probe_records(record_file.read_bytes().decode("latin-1"))
+        return parse_probe_records(record_file.read_bytes().decode("utf-8"))
 
 
 # --- the application's identity and the registry -----------------------------------
@@ -420,6 +420,56 @@ def reg_set(key, name, kind, data):
 
 
 _ROOT_NAMES = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCR": "HKEY_CLASSES_ROOT", "HKCU": "HKEY_CURRENT_USER"}
+
+# `reg query` prints in the console's OEM code page, where other letters turn
+# into '?'; `reg export` writes UTF-16. Data after `hex(n):` by registry type.
+_EXPORT_VALUE = re.compile(r'^(?:@|"((?:[^"\\]|\\.)*)")=(.*)$')
+_EXPORT_ESCAPE = re.compile(r"\\(.)")
+_EXPORT_ESCAPES = {"n": "\n", "r": "\r", "0": "\0"}
+_EXPORT_TEXT_TYPES = {1: "REG_SZ", 2: "REG_EXPAND_SZ"}
+
+
+def _export_unescape(text):
+    return _EXPORT_ESCAPE.sub(lambda match: _EXPORT_ESCAPES.get(match.group(1), match.group(1)), text)
+
+
+def _export_data(text):
+    """(type, data) of one exported value: texts as str, REG_DWORD as int, others as bytes."""
+    if text.startswith('"') and text.endswith('"'):
+        return "REG_SZ", _export_unescape(text[1:-1])
+    if text.startswith("dword:"):
+        return "REG_DWORD", int(text[6:], 16)
+    kind, _, data = text.partition(":")
+    number = int(kind[4:-1], 16) if kind.startswith("hex(") else 3
+    raw = bytes(int(byte, 16) for byte in data.split(",") if byte.strip())
+    if number in _EXPORT_TEXT_TYPES:
+        return _EXPORT_TEXT_TYPES[number], raw.decode("utf-16-le").split("\0")[0]
+    return ("REG_BINARY" if number == 3 else f"hex({number:x})"), raw
+
+
+def reg_exported(key, name=None):
+    """(type, data) of a value (None: the default value) exactly as stored, or
+    None when the key or value is missing. Texts come back as str, REG_DWORD as
+    int, other types as bytes."""
+    target = SCENARIO_ROOT / f"_export{next(_counter)}.reg"
+    target.parent.mkdir(parents=True, exist_ok=True)
+    code, _ = reg("export", key, to_windows(target), "/y")
+    if code != 0 or not target.exists():
+        return None
+    text = target.read_bytes().decode("utf-16")
+    target.unlink()
+    root, _, rest = key.partition("\\")
+    wanted = f"[{_ROOT_NAMES.get(root.upper(), root)}\\{rest}]".lower()
+    inside = False
+    for line in re.sub(r",\\\r?\n\s*", ",", text).splitlines():
+        if line.startswith("["):
+            inside = line.lower() == wanted
+            continue
+        match = _EXPORT_VALUE.match(line) if inside else None
+        if match and ((name is None and line.startswith("@")) or
+                      (name is not None and line.startswith('"') and _export_unescape(match.group(1)) == name)):
+            return _export_data(match.group(2))
+    return None
 
 
 def reg_delete(*keys):
