@@ -34,8 +34,8 @@ struct Span {
 // never is: such a file stays with Windows), and a text of fewer UTF-16
 // units than bytes holds a multi-byte sequence.
 static int IsUtf8Text(const char* text, DWORD size) {
-  int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(size),
-                                  nullptr, 0);
+  int units =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(size), nullptr, 0);
   return units > 0 && static_cast<DWORD>(units) < size;
 }
 

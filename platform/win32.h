@@ -52,21 +52,21 @@ DWORD GetTempFolder(DWORD size, LPSTR out);                       // GetTempPath
 UINT GetSystemFolder(LPSTR out, UINT size);                       // GetSystemDirectory
 DWORD GetEnvironmentText(LPCSTR name, LPSTR out, DWORD size);     // GetEnvironmentVariable
 DWORD ExpandEnvironmentText(LPCSTR text, LPSTR out, DWORD size);  // ExpandEnvironmentStrings
-DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out);                // GetFullPathName
+DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out);            // GetFullPathName
 HANDLE OpenFilePath(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                     DWORD disposition, DWORD flags, HANDLE template_file);  // CreateFile
 
 // Configuration files: ANSI and UTF-16 ones, read as Windows reads them (their
 // numbers too: the launcher reads a number from its text as Windows does)
 DWORD ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size,
-                      LPCSTR file);                                    // GetPrivateProfileString
+                      LPCSTR file);  // GetPrivateProfileString
 
 // Processes, libraries, names shared between processes
 BOOL StartProcess(LPCSTR application, LPSTR command_line, LPSECURITY_ATTRIBUTES process_attributes,
                   LPSECURITY_ATTRIBUTES thread_attributes, BOOL inherit_handles,
                   DWORD creation_flags, LPVOID environment, LPCSTR current_directory,
                   LPSTARTUPINFOA startup_info,
-                  LPPROCESS_INFORMATION process_information);  // CreateProcess, UTF-8 environment
+                  LPPROCESS_INFORMATION process_information);    // CreateProcess, UTF-8 environment
 HMODULE LoadLibraryFrom(LPCSTR path, HANDLE file, DWORD flags);  // LoadLibraryEx
 BOOL SetLibraryFolder(LPCSTR path);                              // SetDllDirectory
 HANDLE OpenNamedSemaphore(DWORD access, BOOL inherit, LPCSTR name);  // OpenSemaphore
@@ -91,10 +91,10 @@ LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size,
 
 // What a person sees and hears
 int ShowMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);  // MessageBox
-int GetWindowClassName(HWND window, LPSTR out, int size);               // GetClassName
-int GetWindowTitle(HWND window, LPSTR out, int size);                   // GetWindowText
-BOOL PlaySoundFile(LPCSTR sound, HMODULE module, DWORD flags);          // PlaySound
-void WriteDebuggerText(LPCSTR text);                                    // OutputDebugString
+int GetWindowClassName(HWND window, LPSTR out, int size);                // GetClassName
+int GetWindowTitle(HWND window, LPSTR out, int size);                    // GetWindowText
+BOOL PlaySoundFile(LPCSTR sound, HMODULE module, DWORD flags);           // PlaySound
+void WriteDebuggerText(LPCSTR text);                                     // OutputDebugString
 
 #ifdef _WIN32
 // The exe's own command line (GetCommandLine), for its entry point.

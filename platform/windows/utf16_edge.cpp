@@ -30,9 +30,10 @@ constexpr DWORD kAnswerRoom = kSlotUnits - 1;
 LPWSTR WidePart(const char* text, int count, Slot slot, size_t* units) {
   WCHAR* wide = g_slots[slot];
   // Windows puts U+FFFD for each byte that is not UTF-8.
-  *units = text == nullptr ? 0
-                           : static_cast<size_t>(MultiByteToWideChar(
-                                 CP_UTF8, 0, text, count, wide, kSlotUnits - 1));
+  *units =
+      text == nullptr
+          ? 0
+          : static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text, count, wide, kSlotUnits - 1));
   wide[*units] = 0;
   return text == nullptr ? nullptr : wide;
 }
@@ -64,7 +65,9 @@ DWORD NarrowText(LPCWSTR text, size_t units, char* out, size_t size) {
   return static_cast<DWORD>(length);
 }
 
-DWORD Narrow(size_t units, char* out, size_t size) { return NarrowText(Answer(), units, out, size); }
+DWORD Narrow(size_t units, char* out, size_t size) {
+  return NarrowText(Answer(), units, out, size);
+}
 
 // For calls that report a buffer too small by the length it needs: the UTF-8
 // length, or that length and its NUL when it did not fit. units is what the
@@ -124,9 +127,9 @@ DWORD ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DW
   if (size == 0) return 0;
   // No more units than the UTF-8 may have bytes, so a cut shows as one.
   DWORD room = size < kAnswerRoom ? size : kAnswerRoom;
-  DWORD units = GetPrivateProfileStringW(Wide(section, kFirst), Wide(key, kSecond),
-                                         Wide(fallback, kThird), Answer(), room,
-                                         Wide(file, kFourth));
+  DWORD units =
+      GetPrivateProfileStringW(Wide(section, kFirst), Wide(key, kSecond), Wide(fallback, kThird),
+                               Answer(), room, Wide(file, kFourth));
   DWORD length = Narrow(units, out, size);
   if (length < size) return length;
   // As Windows counts a value cut to the buffer: its size less the NUL; a list
@@ -154,10 +157,9 @@ BOOL StartProcess(LPCSTR application, LPSTR command_line, LPSECURITY_ATTRIBUTES 
   // The wide start-up record differs only in the types of texts left null.
   STARTUPINFOW startup;
   memcpy(&startup, startup_info, sizeof startup);
-  return CreateProcessW(Wide(application, kFirst), Wide(command_line, kSecond),
-                        process_attributes, thread_attributes, inherit_handles, creation_flags,
-                        wide_environment, Wide(current_directory, kThird), &startup,
-                        process_information);
+  return CreateProcessW(Wide(application, kFirst), Wide(command_line, kSecond), process_attributes,
+                        thread_attributes, inherit_handles, creation_flags, wide_environment,
+                        Wide(current_directory, kThird), &startup, process_information);
 }
 
 HMODULE LoadLibraryFrom(LPCSTR path, HANDLE file, DWORD flags) {
@@ -220,8 +222,7 @@ LONG WriteRegistryText(HKEY key, LPCSTR name, LPCSTR text) {
 
 LONG EnumRegistryKey(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, PFILETIME last_write) {
   DWORD units = kAnswerRoom;
-  LONG status =
-      RegEnumKeyExW(key, index, Answer(), &units, nullptr, nullptr, nullptr, last_write);
+  LONG status = RegEnumKeyExW(key, index, Answer(), &units, nullptr, nullptr, nullptr, last_write);
   if (status != ERROR_SUCCESS) return status;
   DWORD length = Narrow(units, name, *name_size);
   if (length >= *name_size) return ERROR_MORE_DATA;
@@ -263,7 +264,7 @@ void WriteDebuggerText(LPCSTR text) {
 
 LPSTR GetProcessCommandLine() {
   static char command_line[sizeof g_utf8];
-  WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, command_line, sizeof command_line,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, command_line, sizeof command_line, nullptr,
+                      nullptr);
   return command_line;
 }

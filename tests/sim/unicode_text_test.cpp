@@ -41,11 +41,15 @@ INSTANTIATE_TEST_SUITE_P(
         InCase{"Cyrillic", "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82", {0x0422, 0x0435, 0x0441, 0x0442}},
         InCase{"Japanese", "\xE3\x83\x86\\", {0x30C6, '\\'}},
         InCase{"SurrogatePair", "\xF0\x9D\x84\x9E", {0xD834, 0xDD1E}},
-        InCase{"Limits",
-               "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF",
-               {0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xE000, 0xFFFF, 0xDBFF, 0xDFFF}},
+        InCase{
+            "Limits",
+            "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF",
+            {0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xE000, 0xFFFF, 0xDBFF, 0xDFFF}},
         InCase{"NulsKept", std::string("a\0b\0", 4), {'a', 0, 'b', 0}},
-        InCase{"StrayContinuation", "\x80" "A", {kR, 'A'}},
+        InCase{"StrayContinuation",
+               "\x80"
+               "A",
+               {kR, 'A'}},
         InCase{"OverlongSlash", "\xC0\xAF", {kR, kR}},
         InCase{"OverlongThreeBytes", "\xE0\x80\xAF", {kR, kR, kR}},
         InCase{"EncodedSurrogate", "\xED\xA0\x80", {kR, kR, kR}},
@@ -95,18 +99,23 @@ const Units kTest = {0x0422, 0x0435, 0x0441, 0x0442};  // Тест, two bytes ea
 
 INSTANTIATE_TEST_SUITE_P(
     Conversions, Utf8OutTest,
-    ::testing::Values(
-        OutCase{"Whole", kTest, 9, "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82", 8},
-        OutCase{"OneByteShortLosesTheLastCharacter", kTest, 8, "\xD0\xA2\xD0\xB5\xD1\x81", 8},
-        OutCase{"NeverHalfACharacter", kTest, 4, "\xD0\xA2", 8},
-        OutCase{"RoomForNoCharacter", kTest, 2, "", 8},
-        OutCase{"NoRoomAtAll", kTest, 0, "", 8},
-        OutCase{"NothingAfterACharacterThatDidNotFit", {0x30C6, 'A'}, 3, "", 4},
-        OutCase{"Pair", {0xD834, 0xDD1E}, 5, "\xF0\x9D\x84\x9E", 4},
-        OutCase{"PairCut", {'A', 0xD834, 0xDD1E}, 4, "A", 5},
-        OutCase{"LoneHigh", {0xD834, 'A'}, 8, "\xEF\xBF\xBD" "A", 4},
-        OutCase{"LoneLow", {0xDD1E}, 8, "\xEF\xBF\xBD", 3},
-        OutCase{"HighAtTheEnd", {'A', 0xD834}, 8, "A\xEF\xBF\xBD", 4}),
+    ::testing::Values(OutCase{"Whole", kTest, 9, "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82", 8},
+                      OutCase{"OneByteShortLosesTheLastCharacter", kTest, 8,
+                              "\xD0\xA2\xD0\xB5\xD1\x81", 8},
+                      OutCase{"NeverHalfACharacter", kTest, 4, "\xD0\xA2", 8},
+                      OutCase{"RoomForNoCharacter", kTest, 2, "", 8},
+                      OutCase{"NoRoomAtAll", kTest, 0, "", 8},
+                      OutCase{"NothingAfterACharacterThatDidNotFit", {0x30C6, 'A'}, 3, "", 4},
+                      OutCase{"Pair", {0xD834, 0xDD1E}, 5, "\xF0\x9D\x84\x9E", 4},
+                      OutCase{"PairCut", {'A', 0xD834, 0xDD1E}, 4, "A", 5},
+                      OutCase{"LoneHigh",
+                              {0xD834, 'A'},
+                              8,
+                              "\xEF\xBF\xBD"
+                              "A",
+                              4},
+                      OutCase{"LoneLow", {0xDD1E}, 8, "\xEF\xBF\xBD", 3},
+                      OutCase{"HighAtTheEnd", {'A', 0xD834}, 8, "A\xEF\xBF\xBD", 4}),
     [](const ::testing::TestParamInfo<OutCase>& info) { return std::string(info.param.name); });
 
 TEST(Utf8Out, NulsInAListAreKept) {
