@@ -72,8 +72,10 @@ DWORD Narrow(size_t units, char* out, size_t size) {
 // For calls that report a buffer too small by the length it needs: the UTF-8
 // length, or that length and its NUL when it did not fit. units is what the
 // wide call answered; past the slot, it is passed on as it is.
+// A failed call leaves out empty; so does an empty answer, which the
+// environment's expansion may give.
 DWORD LengthOrNeeded(DWORD units, char* out, DWORD size) {
-  if (units == 0 || units >= kAnswerRoom) return units;
+  if (units >= kAnswerRoom) return units;
   DWORD length = Narrow(units, out, size);
   return length < size ? length : length + 1;
 }
@@ -82,8 +84,7 @@ DWORD LengthOrNeeded(DWORD units, char* out, DWORD size) {
 
 DWORD GetModulePath(HMODULE module, LPSTR out, DWORD size) {
   DWORD units = GetModuleFileNameW(module, Answer(), kAnswerRoom);
-  if (units == 0 || units >= kAnswerRoom) return 0;
-  DWORD length = Narrow(units, out, size);
+  DWORD length = Narrow(units < kAnswerRoom ? units : 0, out, size);
   // As Windows answers a name that did not fit: the buffer's size.
   return length < size ? length : size;
 }
@@ -108,7 +109,7 @@ DWORD GetEnvironmentText(LPCSTR name, LPSTR out, DWORD size) {
 DWORD ExpandEnvironmentText(LPCSTR text, LPSTR out, DWORD size) {
   // This call counts the NUL in what it answers.
   DWORD units = ExpandEnvironmentStringsW(Wide(text, kFirst), Answer(), kAnswerRoom);
-  return units == 0 ? 0 : LengthOrNeeded(units - 1, out, size) + 1;
+  return LengthOrNeeded(units == 0 ? 0 : units - 1, out, size) + (units != 0 ? 1 : 0);
 }
 
 DWORD GetFullPath(LPCSTR path, DWORD size, LPSTR out) {

@@ -327,6 +327,24 @@ class ExpandableQuotedPaths(RegistrationRun):
         self.assertEqual(harness.reg_value(SERVER_KEY), ("REG_EXPAND_SZ", self.stored))
 
 
+class EmptyExpandableServer(RegistrationRun):
+    """The type library names NEW.OCX (REG_EXPAND_SZ); the class's server is an empty REG_EXPAND_SZ."""
+
+    ini = ExpandableQuotedPaths.ini
+    controls = ExpandableQuotedPaths.controls
+
+    @classmethod
+    def prepare_registry(cls):
+        home = harness.to_windows(harness.SCENARIO_ROOT / f"spine.{cls.__name__}" / "SETUP") + "\\"
+        harness.reg_set(TYPE_LIBRARY_KEY, None, "REG_EXPAND_SZ", '"%SystemDrive%' + home[2:] + 'CTRL\\NEW.OCX"')
+        harness.reg_set(SERVER_KEY, None, "REG_EXPAND_SZ", "")
+
+    def test_an_empty_expansion_names_no_file_and_the_control_registers_again(self):
+        self.assertEqual(self.result.exit_code, 0)
+        self.assertNoBox()
+        self.assertEqual(harness.reg_value(SERVER_KEY), ("REG_SZ", self.home + "CTRL\\NEW.OCX"))
+
+
 class AutoRunDisabledDword(RegistrationRun):
     @classmethod
     def prepare_registry(cls):
