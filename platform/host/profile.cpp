@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/host/sim_internal.h"
+#include "platform/host/unicode_text.h"
 
 using sim::detail::Enter;
 using sim::detail::Number;
@@ -23,17 +24,11 @@ static std::string Trim(const std::string& text) {
   return text.substr(begin, end - begin + 1);
 }
 
-// Appends a code point in UTF-8.
-static void PutUtf8(uint32_t code, std::string* out) {
-  if (code < 0x80) {
-    *out += static_cast<char>(code);
-    return;
-  }
-  static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
-  int trails = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-  *out += static_cast<char>(kLead[trails] | (code >> (6 * trails)));
-  for (int shift = 6 * (trails - 1); shift >= 0; shift -= 6)
-    *out += static_cast<char>(0x80 | ((code >> shift) & 0x3F));
+// UTF-16 units in UTF-8, as Windows converts them (a lone surrogate is U+FFFD).
+static std::string Utf8Of(const std::vector<uint16_t>& units) {
+  std::string text(3 * units.size() + 1, '\0');
+  text.resize(Utf16ToUtf8(units.data(), units.size(), &text[0], text.size()));
+  return text;
 }
 
 // Code page 1252 from 0x80 to 0x9F; the five bytes it leaves unassigned
@@ -44,26 +39,14 @@ static const uint16_t kCodePage1252[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// UTF-16LE units after the mark; a surrogate without its partner, as Windows'
-// conversion to UTF-8 gives it, is U+FFFD. A last odd byte is no unit.
+// UTF-16LE units after the mark. A last odd byte is no unit.
 static std::string FromUtf16(const std::string& bytes) {
-  std::string text;
-  auto unit = [&bytes](size_t at) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at]) |
-                                 static_cast<unsigned char>(bytes[at + 1]) << 8);
-  };
+  std::vector<uint16_t> units;
   for (size_t at = 2; at + 1 < bytes.size(); at += 2) {
-    uint32_t code = unit(at);
-    if (code >= 0xD800 && code < 0xDC00 && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 &&
-        unit(at + 2) < 0xE000) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
-      at += 2;
-    } else if (code >= 0xD800 && code < 0xE000) {
-      code = 0xFFFD;
-    }
-    PutUtf8(code, &text);
+    units.push_back(static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                          static_cast<unsigned char>(bytes[at + 1]) << 8));
   }
-  return text;
+  return Utf8Of(units);
 }
 
 // The file's text in UTF-8, decoded as Windows reads the file; empty when
@@ -72,9 +55,10 @@ static std::string FileText(const char* file) {
   const std::string bytes = sim::ReadFile(file);
   if (bytes.compare(0, 2, "\xFF\xFE") == 0) return FromUtf16(bytes);
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return bytes.substr(3);
-  std::string text;
-  for (unsigned char c : bytes) PutUtf8(c >= 0x80 && c < 0xA0 ? kCodePage1252[c - 0x80] : c, &text);
-  return text;
+  std::vector<uint16_t> units;
+  for (unsigned char c : bytes)
+    units.push_back(c >= 0x80 && c < 0xA0 ? kCodePage1252[c - 0x80] : c);
+  return Utf8Of(units);
 }
 
 // Finds the value of key in section; false when the file, section or key is absent.
@@ -182,8 +166,8 @@ static DWORD PutNames(char* out, DWORD size, const std::vector<std::string>& nam
   return size - 2;
 }
 
-DWORD WINAPI ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out,
-                                      DWORD size, LPCSTR file) {
+DWORD WINAPI ReadProfileText(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR out, DWORD size,
+                             LPCSTR file) {
   if (Enter("ReadProfileText",
             {Text(section), Text(key), Text(fallback), Number(size), Text(file)})) {
     sim::detail::PutText(out, size, "");
