@@ -1,7 +1,13 @@
 #include "checks/thread_slot.h"
 
 // A shared section maps one copy into every process of the same exe.
-#if defined(_WIN32) && defined(__GNUC__)
+#if defined(_WIN32) && defined(__clang__)
+// clang ignores gcc's shared attribute, and a directive written in assembly
+// is lost to link-time optimisation: the linker is told as MSVC's is (this
+// file is compiled with -fms-extensions for it, cmake/windows.cmake).
+static volatile DWORD g_shared_thread_id __attribute__((section("SHAREDAT"))) = 0;
+#pragma comment(linker, "/SECTION:SHAREDAT,RWS")
+#elif defined(_WIN32) && defined(__GNUC__)
 static volatile DWORD g_shared_thread_id __attribute__((section("SHAREDAT"), shared)) = 0;
 #elif defined(_WIN32) && defined(_MSC_VER)
 #pragma data_seg("SHAREDAT")

@@ -79,14 +79,21 @@ endif()
 # sources for 64-bit Windows, for the host's 64-bit Wine.
 find_program(MINGW_CXX i686-w64-mingw32-g++)
 find_program(MINGW64_CXX x86_64-w64-mingw32-g++)
-# add_windows_build(<name> <toolchain>) builds the whole tree into <build tree>/<name>,
-# apart from the win32/win64 presets' own build folders.
+find_program(CLANG_CXX clang++)
+find_program(LLD ld.lld)
+# add_windows_build(<name> <toolchain> [<target>]) builds the whole tree (or
+# only <target>) into <build tree>/<name>, apart from the presets' own build folders.
 function(add_windows_build name toolchain)
+  set(build_command "")
+  if(ARGN)
+    set(build_command BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target ${ARGN})
+  endif()
   ExternalProject_Add(${name}
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
     BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/${toolchain}.toolchain.cmake
                -DCMAKE_BUILD_TYPE=MinSizeRel
+    ${build_command}
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
 endfunction()
@@ -100,6 +107,16 @@ if(MINGW_CXX)
     add_windows_build(win64 mingw-x86_64)
   endif()
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_BINARY_DIR}/e2e)
+  # A second compiler's view of the code: the exe alone, built by clang and
+  # linked by lld against the same mingw-w64 libraries, held to the same checks.
+  if(CLANG_CXX AND LLD)
+    add_windows_build(win32-clang clang-i686 prelaunch)
+    add_test(NAME exe.clang
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/check_exe.sh ${CMAKE_BINARY_DIR}/win32-clang/bin/prelaunch.exe
+                     ${CMAKE_BINARY_DIR}/win32-clang/prelaunch.objects)
+  else()
+    message(WARNING "clang++ or ld.lld not found: the exe built with clang (exe.clang) is left out")
+  endif()
 else()
   message(WARNING "i686-w64-mingw32-g++ not found: the Windows exe and the Wine tests are left out")
 endif()

@@ -9,8 +9,13 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show);
 
 // Kept through whole-program optimisation: only the exe header refers to it.
-extern "C"
-    __attribute__((used, externally_visible))
+// (gcc's link-time optimisation needs to be told; lld tells clang's itself.)
+#if defined(__clang__)
+#define PRELAUNCH_ENTRY_KEPT __attribute__((used))
+#else
+#define PRELAUNCH_ENTRY_KEPT __attribute__((used, externally_visible))
+#endif
+extern "C" PRELAUNCH_ENTRY_KEPT
 #if defined(__i386__)
     // Windows starts a thread with the stack aligned to 4 bytes only.
     __attribute__((force_align_arg_pointer))

@@ -44,7 +44,12 @@ LPWSTR Wide(const char* text, Slot slot) {
 }
 
 // One place that names the answer's room keeps the exe's relocations few.
-__attribute__((noinline)) LPWSTR Answer() { return g_answer; }
+#if defined(_MSC_VER)
+#define PRELAUNCH_NOINLINE __declspec(noinline)
+#else
+#define PRELAUNCH_NOINLINE __attribute__((noinline))
+#endif
+PRELAUNCH_NOINLINE LPWSTR Answer() { return g_answer; }
 
 // UTF-8 of a wide text, before it is cut to a caller's buffer.
 char g_utf8[3 * kSlotUnits];
