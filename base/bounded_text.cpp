@@ -12,15 +12,17 @@ static size_t BoundedLength(const char* text, size_t limit) {
 
 // The length of text's first length bytes once a multi-byte UTF-8 sequence
 // cut off at their end is dropped, so that a cut text keeps whole characters.
-// The lead byte back bytes from the end starts a sequence longer than back
-// when its bit 0x80 >> back is set (110xxxxx, 1110xxxx, 11110xxx). Looks back
-// over at most three bytes, never before text; stray bytes are kept.
+// The lead byte's own length counts (110xxxxx two bytes, 1110xxxx three,
+// 11110xxx four), so that a whole character followed by a stray continuation
+// byte stays. Looks back over at most three bytes, never before text; stray
+// bytes are kept.
 size_t WholeCharacters(const char* text, size_t length) {
   const char* p = text + length;
   for (unsigned back = 1; back <= 3 && p > text; ++back) {
     unsigned c = static_cast<unsigned char>(*--p);
     if ((c & 0xC0) == 0x80) continue;
-    if (c >= 0xC0 && (c & (0x80u >> back)) != 0) return static_cast<size_t>(p - text);
+    unsigned sequence = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+    if (c >= 0xC0 && sequence > back) return static_cast<size_t>(p - text);
     break;
   }
   return length;
@@ -59,27 +61,26 @@ void PutField(Output* o, const char* text, size_t count, size_t width, int left,
   if (left) PutRepeated(o, ' ', padding);
 }
 
+// As C's printf: at least least_digits digits (the precision; 1 without
+// one), and with the 0 flag the padding goes between the sign and the digits.
 void PutNumber(Output* o, unsigned long magnitude, int negative, unsigned base, int upper,
-               size_t width, int left, int zero) {
+               size_t width, size_t least_digits, int left, int zero) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   char text[24];
   size_t count = 0;
-  do {
-    text[sizeof text - 1 - count++] = digits[magnitude % base];
-    magnitude /= base;
-  } while (magnitude != 0);
-  const char* begin = text + sizeof text - count;
-  if (negative && zero && !left) {
-    // The sign goes before the zeros: -0000042.
-    Put(o, '-');
-    PutField(o, begin, count, width > 0 ? width - 1 : 0, 0, '0');
-    return;
+  for (; magnitude != 0; magnitude /= base) text[sizeof text - 1 - count++] = digits[magnitude % base];
+  size_t zeros = least_digits > count ? least_digits - count : 0;
+  size_t field = count + zeros + (negative ? 1 : 0);
+  size_t padding = width > field ? width - field : 0;
+  if (zero && !left) {
+    zeros += padding;
+    padding = 0;
   }
-  if (negative) {
-    text[sizeof text - 1 - count++] = '-';
-    --begin;
-  }
-  PutField(o, begin, count, width, left, zero && !left ? '0' : ' ');
+  if (!left) PutRepeated(o, ' ', padding);
+  if (negative) Put(o, '-');
+  PutRepeated(o, '0', zeros);
+  PutField(o, text + sizeof text - count, count, 0, 0, ' ');
+  if (left) PutRepeated(o, ' ', padding);
 }
 
 }  // namespace
@@ -121,6 +122,9 @@ int FormatTextList(char* out, size_t capacity, const char* format, va_list args)
         while (*p >= '0' && *p <= '9') precision = precision * 10 + static_cast<size_t>(*p++ - '0');
       }
     }
+    // A precision gives numbers their least count of digits, and then the 0 flag counts for none.
+    size_t least_digits = has_precision ? precision : 1;
+    if (has_precision) zero = 0;
     int size = 0;  // -1 for h, 1 for l
     if (*p == 'h')
       size = -1, ++p;
@@ -146,7 +150,7 @@ int FormatTextList(char* out, size_t capacity, const char* format, va_list args)
         // Negated as unsigned so that the most negative value has a magnitude too.
         unsigned long magnitude =
             value < 0 ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-        PutNumber(&o, magnitude, value < 0, 10, 0, width, left, zero);
+        PutNumber(&o, magnitude, value < 0, 10, 0, width, least_digits, left, zero);
         break;
       }
       case 'u':
@@ -154,7 +158,7 @@ int FormatTextList(char* out, size_t capacity, const char* format, va_list args)
       case 'X': {
         unsigned long value = size > 0 ? va_arg(args, unsigned long) : va_arg(args, unsigned);
         if (size < 0) value = static_cast<unsigned short>(value);
-        PutNumber(&o, value, 0, *p == 'u' ? 10 : 16, *p == 'X', width, left, zero);
+        PutNumber(&o, value, 0, *p == 'u' ? 10 : 16, *p == 'X', width, least_digits, left, zero);
         break;
       }
       case '%':

@@ -9,6 +9,12 @@ if(PRELAUNCH_I386_UNITS)
   include(${CMAKE_SOURCE_DIR}/cmake/i386.cmake)
   return()
 endif()
+# The fuzz targets, in their own tree built with clang (see the end of this file).
+option(PRELAUNCH_FUZZ_TARGETS "build only the fuzz targets, with clang" OFF)
+if(PRELAUNCH_FUZZ_TARGETS)
+  include(${CMAKE_SOURCE_DIR}/cmake/fuzz.cmake)
+  return()
+endif()
 find_package(GTest REQUIRED)
 
 file(GLOB SIMULATION_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/host/*.cpp)
@@ -119,4 +125,42 @@ if(MINGW_CXX)
   endif()
 else()
   message(WARNING "i686-w64-mingw32-g++ not found: the Windows exe and the Wine tests are left out")
+endif()
+
+# The fuzz targets: clang with libFuzzer builds them into build/host/fuzz. Each
+# replays its corpus and fuzzes a fixed number of runs from a fixed seed
+# (label fuzz); scripts/fuzz.sh runs them for longer.
+find_program(CLANG_CXX clang++)
+find_program(CLANG_C clang)
+file(GLOB LIBFUZZER_RUNTIME /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a)
+if(CLANG_CXX AND CLANG_C AND LIBFUZZER_RUNTIME)
+  include(ExternalProject)
+  set(FUZZ_BINARY_DIR ${CMAKE_BINARY_DIR}/fuzz)
+  ExternalProject_Add(host_fuzz
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${FUZZ_BINARY_DIR}
+    CMAKE_ARGS -DPRELAUNCH_FUZZ_TARGETS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+               -DCMAKE_CXX_COMPILER=${CLANG_CXX} -DCMAKE_C_COMPILER=${CLANG_C}
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON)
+  # Runs per target in ctest: the targets that go through simulated files are
+  # slower by far, so each gets a few seconds of work on two cores.
+  set(FUZZ_RUNS_version 500)
+  set(FUZZ_RUNS_exports 500)
+  set(FUZZ_RUNS_utf8_ini 3000)
+  file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
+  foreach(source IN LISTS FUZZ_SOURCES)
+    get_filename_component(name ${source} NAME_WE)
+    string(REGEX REPLACE "_fuzz$" "" target ${name})
+    set(runs 50000)
+    if(DEFINED FUZZ_RUNS_${target})
+      set(runs ${FUZZ_RUNS_${target}})
+    endif()
+    add_test(NAME fuzz.${target}
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/fuzz/replay.sh ${FUZZ_BINARY_DIR}/${name}
+                     ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${target} ${FUZZ_BINARY_DIR}/findings ${runs})
+    set_tests_properties(fuzz.${target} PROPERTIES LABELS fuzz TIMEOUT 300)
+  endforeach()
+else()
+  message(WARNING "no clang with libFuzzer (clang, libclang-rt-14-dev): the fuzz targets are left out")
 endif()

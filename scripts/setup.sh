@@ -20,10 +20,12 @@ dpkg -s g++-multilib >/dev/null 2>&1 || need+=(g++-multilib)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
-# The exe once more with clang and lld (ctest exe.clang); llvm-nm reads its objects.
-command -v clang >/dev/null || need+=(clang)
+# clang and lld: the exe once more (ctest exe.clang, llvm-nm reads its objects) and the
+# fuzz targets (libFuzzer's runtime).
+command -v clang++ >/dev/null || need+=(clang)
 command -v ld.lld >/dev/null || need+=(lld)
 command -v llvm-nm >/dev/null || need+=(llvm)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 command -v Xvfb >/dev/null || need+=(xvfb xauth)
 command -v xdpyinfo >/dev/null || need+=(x11-utils)
 command -v debootstrap >/dev/null || need+=(debootstrap)

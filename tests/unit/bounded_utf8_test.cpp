@@ -102,6 +102,8 @@ TEST(BoundedUtf8, InvalidBytesAreCutSafely) {
       {"\xC3\xA9\xC3\xA9", 3, "\xC3\xA9"},
       {"\xF8\x80\x80\x80\x80", 4, ""},  // not a lead byte of UTF-8; still at most three go
       {"\xFF\xFE\x41", 3, "\xFF"},
+      // A whole two-byte character before a stray continuation byte stays.
+      {"h\xD9\x8C\x97<", 5, "h\xD9\x8C\x97"},
   };
   for (const InvalidCase& c : cases) {
     std::vector<char> input(c.text, c.text + strlen(c.text) + 1);

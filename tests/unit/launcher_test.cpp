@@ -210,6 +210,9 @@ TEST(BoundedText, TheFormatterWritesWhatTheCLibraryWrites) {
       {"123456789012345", 0, FormatInto16("%s", "1234567890123456")},
       {"12345678901234-", 0, FormatInto16("%s%ld", "12345678901234", -5L)},
       {"a%qb", 1, FormatInto16("a%qb")},
+      // A precision is a number's least count of digits; the 0 flag then counts for none.
+      {"[00042][-0042]", 1, FormatInto16("[%.5d][%.4ld]", 42, -42L)},
+      {"[    0042][]", 1, FormatInto16("[%08.4x][%.0u]", 0x42u, 0u)},
   };
   for (const FormatCase& c : cases) {
     EXPECT_EQ(c.expected, c.actual.text);
