@@ -129,11 +129,11 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPVOI
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  const std::string content = sim::ReadFile(opened->path);
-  if (opened->position < content.size()) {
-    size_t count = std::min<size_t>(size, content.size() - opened->position);
-    memcpy(buffer, content.data() + opened->position, count);
-    *read = static_cast<DWORD>(count);
+  // Only the bytes asked for: the export reader and the fuzzers read big
+  // files a few bytes at a time.
+  std::ifstream in(sim::detail::MapPath(opened->path), std::ios::binary);
+  if (in.seekg(opened->position) && in.read(static_cast<char*>(buffer), size).gcount() > 0) {
+    *read = static_cast<DWORD>(in.gcount());
     opened->position += *read;
   }
   return TRUE;

@@ -6,5 +6,5 @@
 
 inline void FreshMachineNowAndThen() {
   static unsigned runs = 0;
-  if (runs++ % 2000 == 0) sim::Reset();
+  if (runs++ % 100 == 0) sim::Reset();
 }
