@@ -11,7 +11,8 @@ size_t DecodeUtf8(const char* text, size_t available, uint32_t* code) {
   uint32_t c = p[0];
   *code = c;
   if (c < 0x80) return 1;
-  size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+  // F8 to FF start no sequence: their bits would be lost to the 4-byte mask.
+  size_t length = c >= 0xF8 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
   if (length == 0 || length > available) return 0;
   c &= 0x7Fu >> length;
   for (size_t i = 1; i < length; ++i) {

@@ -55,6 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
         InCase{"EncodedSurrogate", "\xED\xA0\x80", {kR, kR, kR}},
         InCase{"PastTheLastCodePoint", "\xF4\x90\x80\x80", {kR, kR, kR, kR}},
         InCase{"ByteNeverInUtf8", "\xFF\xFE", {kR, kR}},
+        // F8 once led five bytes: no sequence at all, however its followers look.
+        InCase{"FiveByteLead", "\xF8\xA4\xAB\xA2", {kR, kR, kR, kR}},
+        InCase{"SixByteLead", "\xFC\x84\x80\x80\x80\x80", {kR, kR, kR, kR, kR, kR}},
         InCase{"CutShortByTheEnd", "A\xE3\x83", {'A', kR, kR}},
         InCase{"CutShortByAnAscii", "\xE3\x83\\", {kR, kR, '\\'}},
         InCase{"Latin1Text", "Soci\xE9t\xE9", {'S', 'o', 'c', 'i', kR, 't', kR}}),
