@@ -115,7 +115,7 @@ UINT GetIniInt(const char* section, const char* key, UINT fallback) {
 
 int ListKeyName(char* out, size_t capacity, const char* stem, unsigned ordinal,
                 const char* suffix) {
-  if (ordinal == 0 || ordinal > kLastListOrdinal) return 0;
+  if (ordinal == 0 || ordinal > kLastListOrdinal) return CopyText(out, capacity, "") & 0;
   char digits[4];
   int count = 0;
   for (unsigned rest = ordinal; rest > 0; rest /= 9)

@@ -19,6 +19,7 @@ void CheckIni(FuzzInput& in) {
   uint8_t shape = in.Byte();
   if (shape & 1) file += "\xEF\xBB\xBF";
   if (shape & 2) file += "[" + section + "]\r\n" + key + "=" + in.SizedText(300) + "\n";
+  DWORD size = in.Byte() % 64;  // the caller's buffer, taken before the rest is the file
   file += in.Rest();
   FUZZ_CHECK(sim::WriteFile("C:\\home\\setup.ini", file));
   KeepUtf8Ini("C:\\home\\setup.ini");
@@ -36,7 +37,6 @@ void CheckIni(FuzzInput& in) {
   FUZZ_CHECK(value.size() == std::strlen(whole.data()));
   if (IsValidUtf8(file.substr(mark ? 3 : 0))) FUZZ_CHECK(IsValidUtf8(value));
 
-  DWORD size = in.Byte() % 64;
   HeapBuffer out(size);
   DWORD read = ReadUtf8IniString(section.c_str(), key.c_str(), out.bytes, size);
   if (size == 0) {

@@ -111,15 +111,15 @@ void CheckListKeyName(FuzzInput& in) {
   size_t capacity = in.Byte() % 40;
   HeapBuffer out(capacity);
   int written = ListKeyName(out.bytes, capacity, stem.c_str(), ordinal, suffix.c_str());
-  if (ordinal == 0 || ordinal > kLastListOrdinal) {
-    FUZZ_CHECK(written == 0);
-    return;
-  }
   if (capacity == 0) {
     FUZZ_CHECK(written == 0);
     return;
   }
-  size_t length = out.TerminatedLength();
+  size_t length = out.TerminatedLength();  // written also when refused
+  if (ordinal == 0 || ordinal > kLastListOrdinal) {
+    FUZZ_CHECK(written == 0 && length == 0);
+    return;
+  }
   std::string name(out.bytes, length);
   if (!written) {
     FUZZ_CHECK(stem.size() + 4 + suffix.size() > capacity - 1);  // cut only when it may not fit

@@ -422,8 +422,13 @@ INSTANTIATE_TEST_SUITE_P(Configuration, ListKeyTest,
 
 TEST(ListKeyLimits, TheListEndsAfterItsSevenHundredTwentyEighthEntry) {
   char name[kListKeyCapacity];
-  EXPECT_EQ(0, ListKeyName(name, sizeof name, "Ocx", 729, ""));
-  EXPECT_EQ(0, ListKeyName(name, sizeof name, "Ocx", 0, ""));
+  // A refused number still leaves the buffer a text.
+  for (unsigned refused : {729u, 0u}) {
+    memset(name, 'x', sizeof name - 1);
+    name[sizeof name - 1] = '\0';
+    EXPECT_EQ(0, ListKeyName(name, sizeof name, "Ocx", refused, ""));
+    EXPECT_STREQ("", name);
+  }
   EXPECT_EQ(1, ListKeyName(name, sizeof name, "Ocx", 9, "TypeLib"));
   EXPECT_STREQ("Ocx10TypeLib", name);
   for (unsigned n = 1; n <= 728; ++n) {
