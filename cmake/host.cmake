@@ -120,6 +120,11 @@ if(MINGW_CXX)
     add_test(NAME exe.clang
              COMMAND ${CMAKE_SOURCE_DIR}/scripts/check_exe.sh ${CMAKE_BINARY_DIR}/win32-clang/bin/prelaunch.exe
                      ${CMAKE_BINARY_DIR}/win32-clang/prelaunch.objects)
+    # The README's build lines, run as written in a copy of the sources.
+    add_test(NAME setup.readme_builds
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/setup/test_readme_builds.sh ${CMAKE_SOURCE_DIR}
+                     ${CMAKE_BINARY_DIR}/readme-builds)
+    set_tests_properties(setup.readme_builds PROPERTIES TIMEOUT 1200)
   else()
     message(WARNING "clang++ or ld.lld not found: the exe built with clang (exe.clang) is left out")
   endif()
@@ -130,7 +135,6 @@ endif()
 # The fuzz targets: clang with libFuzzer builds them into build/host/fuzz. Each
 # replays its corpus and fuzzes a fixed number of runs from a fixed seed
 # (label fuzz); scripts/fuzz.sh runs them for longer.
-find_program(CLANG_CXX clang++)
 find_program(CLANG_C clang)
 file(GLOB LIBFUZZER_RUNTIME /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a)
 if(CLANG_CXX AND CLANG_C AND LIBFUZZER_RUNTIME)
@@ -144,15 +148,15 @@ if(CLANG_CXX AND CLANG_C AND LIBFUZZER_RUNTIME)
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON)
   # Runs per target in ctest: the targets that go through simulated files are
-  # slower by far, so each gets a few seconds of work on two cores.
-  set(FUZZ_RUNS_version 500)
-  set(FUZZ_RUNS_exports 500)
-  set(FUZZ_RUNS_utf8_ini 3000)
+  # slower by far; each gets some ten seconds of work or less.
+  set(FUZZ_RUNS_version 3000)
+  set(FUZZ_RUNS_exports 5000)
+  set(FUZZ_RUNS_utf8_ini 50000)
   file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cpp)
   foreach(source IN LISTS FUZZ_SOURCES)
     get_filename_component(name ${source} NAME_WE)
     string(REGEX REPLACE "_fuzz$" "" target ${name})
-    set(runs 50000)
+    set(runs 200000)
     if(DEFINED FUZZ_RUNS_${target})
       set(runs ${FUZZ_RUNS_${target}})
     endif()
