@@ -68,7 +68,8 @@ void PutNumber(Output* o, unsigned long magnitude, int negative, unsigned base, 
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   char text[24];
   size_t count = 0;
-  for (; magnitude != 0; magnitude /= base) text[sizeof text - 1 - count++] = digits[magnitude % base];
+  for (; magnitude != 0; magnitude /= base)
+    text[sizeof text - 1 - count++] = digits[magnitude % base];
   size_t zeros = least_digits > count ? least_digits - count : 0;
   size_t field = count + zeros + (negative ? 1 : 0);
   size_t padding = width > field ? width - field : 0;

@@ -51,7 +51,7 @@ static std::string Parent(const std::string& full) {
 }
 
 HANDLE WINAPI OpenFilePath(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD flags, HANDLE template_file) {
+                           DWORD disposition, DWORD flags, HANDLE template_file) {
   if (Enter("OpenFilePath", {Text(path), Hex(access), Number(share), Number(disposition)}))
     return INVALID_HANDLE_VALUE;
   (void)security;

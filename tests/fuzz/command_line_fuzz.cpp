@@ -27,7 +27,8 @@ bool WholeWordAfterSlash(const std::string& text, const char* word) {
     if (end < lower.size() && !(lower[end] == ' ' || (lower[end] >= '\t' && lower[end] <= '\r')))
       continue;
     size_t before = at;
-    while (before > 0 && (lower[before - 1] == ' ' || (lower[before - 1] >= '\t' && lower[before - 1] <= '\r')))
+    while (before > 0 &&
+           (lower[before - 1] == ' ' || (lower[before - 1] >= '\t' && lower[before - 1] <= '\r')))
       --before;
     if (before > 0 && lower[before - 1] == '/') return true;
   }
@@ -115,9 +116,15 @@ void CheckEnvironment(FuzzInput& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   switch (in.Byte() % 3) {
-    case 0: CheckArguments(in.Text(200)); break;
-    case 1: CheckTypedSwitches(in); break;
-    default: CheckEnvironment(in); break;
+    case 0:
+      CheckArguments(in.Text(200));
+      break;
+    case 1:
+      CheckTypedSwitches(in);
+      break;
+    default:
+      CheckEnvironment(in);
+      break;
   }
   return 0;
 }

@@ -43,7 +43,8 @@ void Check(A... args) {
   }
   size_t length = out.TerminatedLength();
   // FUZZ_SHOW=1 prints every case, to read a finding.
-  if (std::getenv("FUZZ_SHOW") || std::string(out.bytes, length) != expected.substr(0, length) || (expected.size() < g_capacity) != (fitted == 1))
+  if (std::getenv("FUZZ_SHOW") || std::string(out.bytes, length) != expected.substr(0, length) ||
+      (expected.size() < g_capacity) != (fitted == 1))
     std::fprintf(stderr, "format \"%s\" capacity %zu: \"%s\", snprintf \"%s\"\n", g_format.c_str(),
                  g_capacity, out.bytes, expected.c_str());
   if (expected.size() < g_capacity) {
@@ -69,15 +70,19 @@ template <int Depth, typename... A>
 void PassValue(const std::vector<Conversion>& conversions, size_t index, A... args) {
   const Conversion& c = conversions[index];
   switch (c.kind) {
-    case kText: return Call<Depth - 1>(conversions, index + 1, args..., c.text.c_str());
+    case kText:
+      return Call<Depth - 1>(conversions, index + 1, args..., c.text.c_str());
     case kCharacter:
-    case kInt: return Call<Depth - 1>(conversions, index + 1, args..., static_cast<int>(c.number));
-    case kLong: return Call<Depth - 1>(conversions, index + 1, args..., c.number);
+    case kInt:
+      return Call<Depth - 1>(conversions, index + 1, args..., static_cast<int>(c.number));
+    case kLong:
+      return Call<Depth - 1>(conversions, index + 1, args..., c.number);
     case kUnsigned:
       return Call<Depth - 1>(conversions, index + 1, args..., static_cast<unsigned>(c.number));
     case kUnsignedLong:
       return Call<Depth - 1>(conversions, index + 1, args..., static_cast<unsigned long>(c.number));
-    case kPercent: return Call<Depth - 1>(conversions, index + 1, args...);
+    case kPercent:
+      return Call<Depth - 1>(conversions, index + 1, args...);
   }
 }
 
@@ -138,11 +143,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (length == 2) spec += 'l';
       bool is_long = length == 2;
       switch (conversion) {
-        case 's': c.kind = kText; c.text = in.SizedText(200); break;
-        case 'c': c.kind = kCharacter; c.number = in.Byte() % 255 + 1; break;  // no NUL inside the text
+        case 's':
+          c.kind = kText;
+          c.text = in.SizedText(200);
+          break;
+        case 'c':
+          c.kind = kCharacter;
+          c.number = in.Byte() % 255 + 1;
+          break;  // no NUL inside the text
         case 'd':
-        case 'i': c.kind = is_long ? kLong : kInt; break;
-        default: c.kind = is_long ? kUnsignedLong : kUnsigned; break;
+        case 'i':
+          c.kind = is_long ? kLong : kInt;
+          break;
+        default:
+          c.kind = is_long ? kUnsignedLong : kUnsigned;
+          break;
       }
       if (integer) {
         uint64_t bits = (uint64_t{in.Number(4)} << 32) | in.Number(4);

@@ -10,12 +10,12 @@
 #include <string>
 
 // Stops the run with a message: libFuzzer keeps the input that did it.
-#define FUZZ_CHECK(condition)                                                        \
-  do {                                                                               \
-    if (!(condition)) {                                                              \
+#define FUZZ_CHECK(condition)                                                               \
+  do {                                                                                      \
+    if (!(condition)) {                                                                     \
       std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                  \
-    }                                                                                \
+      std::abort();                                                                         \
+    }                                                                                       \
   } while (0)
 
 class FuzzInput {
@@ -108,7 +108,8 @@ inline bool EndsInsideSequence(const char* text, size_t length) {
 
 // A heap buffer of exactly capacity bytes, so that ASan sees any write past it.
 struct HeapBuffer {
-  explicit HeapBuffer(size_t capacity) : size(capacity), bytes(static_cast<char*>(std::malloc(capacity ? capacity : 1))) {
+  explicit HeapBuffer(size_t capacity)
+      : size(capacity), bytes(static_cast<char*>(std::malloc(capacity ? capacity : 1))) {
     std::memset(bytes, 0x55, capacity ? capacity : 1);
   }
   ~HeapBuffer() { std::free(bytes); }

@@ -27,8 +27,9 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 // Pieces of paths: separators, dots, colons, letters and multi-byte characters.
 std::string PathText(FuzzInput& in, size_t limit) {
-  static const char* const kPieces[] = {"\\", "/", ".", ":", "C", "a", "\xC3\xA9", "\xE6\x97\xA5",
-                                        "\xF0\x9F\x98\x80", "\x81\\", " ", "x"};
+  static const char* const kPieces[] = {
+      "\\",     "/", ".", ":", "C", "a", "\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80",
+      "\x81\\", " ", "x"};
   std::string text;
   size_t count = in.Byte() % 64;
   for (size_t i = 0; i < count && text.size() < limit; ++i) {
@@ -74,8 +75,7 @@ void CheckJoin(FuzzInput& in) {
   // Drives come from Split: a letter and a colon, or none.
   uint8_t letter = in.Byte();
   std::string d = letter & 1 ? std::string(1, static_cast<char>('A' + letter % 26)) + ":" : "";
-  std::string dir = PathText(in, 300), n = PathText(in, 300),
-              e = PathText(in, 40);
+  std::string dir = PathText(in, 300), n = PathText(in, 300), e = PathText(in, 40);
   size_t capacity = in.Number(2) % 700;
   HeapBuffer out(capacity);
   int fitted = Join(out.bytes, capacity, d.c_str(), dir.c_str(), n.c_str(), e.c_str());
@@ -102,8 +102,9 @@ void CheckResolve(FuzzInput& in) {
   bool drive = value.size() >= 2 && value[1] == ':';
   for (int form = 0; form < 3; ++form) {
     HeapBuffer out(capacity);
-    int (*resolve)(char*, size_t, const char*, const char*) =
-        form == 0 ? ResolveReplace : form == 1 ? ResolveAppend : ResolvePrefix;
+    int (*resolve)(char*, size_t, const char*, const char*) = form == 0   ? ResolveReplace
+                                                              : form == 1 ? ResolveAppend
+                                                                          : ResolvePrefix;
     int fitted = resolve(out.bytes, capacity, base.c_str(), value.c_str());
     if (capacity == 0) {
       FUZZ_CHECK(!fitted);
@@ -149,9 +150,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   else
     sim::SetLeadByteRanges({});
   switch ((code_page >> 1) % 3) {
-    case 0: CheckSplit(PathText(in, 700)); break;
-    case 1: CheckJoin(in); break;
-    default: CheckResolve(in); break;
+    case 0:
+      CheckSplit(PathText(in, 700));
+      break;
+    case 1:
+      CheckJoin(in);
+      break;
+    default:
+      CheckResolve(in);
+      break;
   }
   return 0;
 }

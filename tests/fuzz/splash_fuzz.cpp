@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LONG width = static_cast<LONG>(in.Number(4));
   DWORD row = SplashRowBytes(width);
   if (width > 0) {
-    FUZZ_CHECK(row % 4 == 0 && row >= static_cast<DWORD>(width) && row - static_cast<DWORD>(width) < 4);
+    FUZZ_CHECK(row % 4 == 0 && row >= static_cast<DWORD>(width) &&
+               row - static_cast<DWORD>(width) < 4);
   }
 
   // A header that passes is the usual case worth reaching: the input's bytes

@@ -32,7 +32,8 @@ void CheckIni(FuzzInput& in) {
   if (!HasUtf8Ini()) return;
 
   std::vector<char> whole(kKeptLimit + 1);
-  DWORD full = ReadUtf8IniString(section.c_str(), key.c_str(), whole.data(), static_cast<DWORD>(whole.size()));
+  DWORD full = ReadUtf8IniString(section.c_str(), key.c_str(), whole.data(),
+                                 static_cast<DWORD>(whole.size()));
   std::string value(whole.data(), full);
   FUZZ_CHECK(value.size() == std::strlen(whole.data()));
   if (IsValidUtf8(file.substr(mark ? 3 : 0))) FUZZ_CHECK(IsValidUtf8(value));
@@ -84,8 +85,10 @@ void CheckConversions(FuzzInput& in) {
   FUZZ_CHECK(IsValidUtf8(cut));
   if (again.find('\0') == std::string::npos) {
     FUZZ_CHECK(again.compare(0, cut.size(), cut) == 0);
-    if (length < capacity) FUZZ_CHECK(cut == again);
-    else FUZZ_CHECK(cut.size() + 4 > capacity - 1);
+    if (length < capacity)
+      FUZZ_CHECK(cut == again);
+    else
+      FUZZ_CHECK(cut.size() + 4 > capacity - 1);
   }
 }
 
