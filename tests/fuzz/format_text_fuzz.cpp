@@ -122,25 +122,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Conversion c{};
     static const char kConversions[] = "scdiuxX%";
     char conversion = kConversions[shape % 8];
-    std::string spec = "%";
+    std::string directive = "%";
     if (conversion != '%') {
       bool integer = conversion != 's' && conversion != 'c';
-      if (flags & 1) spec += '-';
-      if ((flags & 2) && integer) spec += '0';
-      if (flags & 4) spec += std::to_string(in.Byte() % 120);
+      if (flags & 1) directive += '-';
+      if ((flags & 2) && integer) directive += '0';
+      if (flags & 4) directive += std::to_string(in.Byte() % 120);
       // Precision is for texts and whole numbers: %c takes none in C.
       if ((flags & 8) && conversion != 'c') {
         if (flags & 16) {
-          spec += ".*";
+          directive += ".*";
           c.star = true;
           c.star_value = static_cast<int16_t>(in.Number(2)) % 150;
         } else {
-          spec += "." + std::to_string(in.Byte() % 120);
+          directive += "." + std::to_string(in.Byte() % 120);
         }
       }
       int length = integer ? (shape >> 3) % 3 : 0;  // none, h, l
-      if (length == 1) spec += 'h';
-      if (length == 2) spec += 'l';
+      if (length == 1) directive += 'h';
+      if (length == 2) directive += 'l';
       bool is_long = length == 2;
       switch (conversion) {
         case 's':
@@ -167,8 +167,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
       c.kind = kPercent;
     }
-    spec += conversion;
-    g_format += spec + Literal(in);
+    directive += conversion;
+    g_format += directive + Literal(in);
     conversions.push_back(c);
   }
   Call<kMostConversions>(conversions, 0);
